@@ -1,0 +1,3 @@
+#include "env/Log.h"
+
+void DebugOut(const QString&, int, const QString&) {}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine, builds, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+BUILD_DIR=${BUILD_DIR:-build}
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j2

@@ -1,0 +1,24 @@
+// Test main for executables without widgets: a core application object, a pinned locale,
+// and the embedded Firebird engine shut down after the last test.
+
+#include "db/Connection.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace {
+class FirebirdEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { db::ShutdownClient(); }
+};
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    ::testing::InitGoogleMock(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new FirebirdEnvironment);
+    return RUN_ALL_TESTS();
+}
