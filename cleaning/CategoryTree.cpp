@@ -25,7 +25,9 @@ constexpr std::array<CategoryNode, 16> nodes{{
 
 } // namespace
 
-std::span<const CategoryNode> categoryNodes() { return nodes; }
+std::span<const CategoryNode> categoryNodes() {
+    return nodes;
+}
 
 CategoryTree::CategoryTree() : fTicked(nodes.size(), false) {}
 
@@ -66,4 +68,6 @@ void CategoryTree::toggle(int index) {
         fTicked[size_t(i)] = ticked;
 }
 
-void CategoryTree::clear() { fTicked.assign(fTicked.size(), false); }
+void CategoryTree::clear() {
+    fTicked.assign(fTicked.size(), false);
+}

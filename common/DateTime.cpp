@@ -6,7 +6,9 @@ namespace {
 constexpr qint64 msPerDay = 24LL * 60 * 60 * 1000;
 }
 
-QDate dateTimeEpoch() { return QDate(1899, 12, 30); }
+QDate dateTimeEpoch() {
+    return QDate(1899, 12, 30);
+}
 
 QDateTime dateTimeFromValue(TDateTime value) {
     if (value == 0.0)

@@ -12,7 +12,9 @@ QStringList& separatorStack() {
 
 } // namespace
 
-void pushSIS(const QString& separator) { separatorStack().append(separator); }
+void pushSIS(const QString& separator) {
+    separatorStack().append(separator);
+}
 
 void popSIS() {
     auto& stack = separatorStack();

@@ -11,7 +11,9 @@ using namespace Firebird;
 
 Connection::Connection() = default;
 
-Connection::~Connection() { Close(); }
+Connection::~Connection() {
+    Close();
+}
 
 QString Connection::param(const QString& name) const {
     const QString prefix = name + QLatin1Char('=');
@@ -37,10 +39,12 @@ std::vector<unsigned char> Connection::dpb(bool create, int forcedWrites) const 
     fb::Status status;
     IXpbBuilder* builder = fb::util()->getXpbBuilder(&status, IXpbBuilder::DPB, nullptr, 0);
     status.check("getXpbBuilder");
-    std::unique_ptr<IXpbBuilder, void (*)(IXpbBuilder*)> guard(builder,
-                                                               [](IXpbBuilder* b) { b->dispose(); });
-    builder->insertString(&status, isc_dpb_user_name, param(QStringLiteral("User_Name")).toUtf8().constData());
-    builder->insertString(&status, isc_dpb_password, param(QStringLiteral("Password")).toUtf8().constData());
+    std::unique_ptr<IXpbBuilder, void (*)(IXpbBuilder*)> guard(
+        builder, [](IXpbBuilder* b) { b->dispose(); });
+    builder->insertString(&status, isc_dpb_user_name,
+                          param(QStringLiteral("User_Name")).toUtf8().constData());
+    builder->insertString(&status, isc_dpb_password,
+                          param(QStringLiteral("Password")).toUtf8().constData());
     if (create) {
         builder->insertInt(&status, isc_dpb_page_size, 8192);
         builder->insertInt(&status, isc_dpb_sql_dialect, 3);
@@ -60,8 +64,8 @@ void Connection::Open() {
     const QByteArray path = param(QStringLiteral("database")).toUtf8();
     const auto params = dpb(false, -1);
     fb::Status status;
-    IAttachment* att = fb::provider()->attachDatabase(&status, path.constData(), unsigned(params.size()),
-                                                      params.data());
+    IAttachment* att = fb::provider()->attachDatabase(&status, path.constData(),
+                                                      unsigned(params.size()), params.data());
     if (status.failed() && att) {
         att->release();
         att = nullptr;
@@ -81,8 +85,8 @@ void Connection::CreateDatabase(bool forcedWrites) {
     const QByteArray path = param(QStringLiteral("database")).toUtf8();
     const auto params = dpb(true, forcedWrites ? 1 : 0);
     fb::Status status;
-    IAttachment* att = fb::provider()->createDatabase(&status, path.constData(), unsigned(params.size()),
-                                                      params.data());
+    IAttachment* att = fb::provider()->createDatabase(&status, path.constData(),
+                                                      unsigned(params.size()), params.data());
     status.check("create database");
     fAttachment = att;
     startTransaction();
@@ -94,8 +98,8 @@ void Connection::SetForcedWrites(bool on) {
     const QByteArray path = param(QStringLiteral("database")).toUtf8();
     const auto params = dpb(false, on ? 1 : 0);
     fb::Status status;
-    IAttachment* att = fb::provider()->attachDatabase(&status, path.constData(), unsigned(params.size()),
-                                                      params.data());
+    IAttachment* att = fb::provider()->attachDatabase(&status, path.constData(),
+                                                      unsigned(params.size()), params.data());
     status.check("attach database");
     att->detach(&status);
     if (status.failed())
@@ -125,7 +129,8 @@ void Connection::Commit() {
 
 void Connection::CommitRetaining() {
     if (!fTransaction)
-        throw DbError(QStringLiteral("commit retaining"), QStringLiteral("The connection is not open"));
+        throw DbError(QStringLiteral("commit retaining"),
+                      QStringLiteral("The connection is not open"));
     fb::Status status;
     fTransaction->commitRetaining(&status);
     status.check("commit retaining");
@@ -150,9 +155,13 @@ void Connection::Close() {
     }
 }
 
-void Connection::registerQuery(Query* q) { fQueries.push_back(q); }
+void Connection::registerQuery(Query* q) {
+    fQueries.push_back(q);
+}
 
-void Connection::unregisterQuery(Query* q) { std::erase(fQueries, q); }
+void Connection::unregisterQuery(Query* q) {
+    std::erase(fQueries, q);
+}
 
 void ShutdownClient() {
     fb::Status status;

@@ -22,7 +22,8 @@ void settleLockFolder() {
         return;
     if (::access(shared.toLocal8Bit().constData(), W_OK | X_OK) == 0)
         return;
-    const QString own = QDir::tempPath() + QStringLiteral("/firebird-") + QString::number(::getuid());
+    const QString own =
+        QDir::tempPath() + QStringLiteral("/firebird-") + QString::number(::getuid());
     QDir().mkpath(own);
     qputenv("FIREBIRD_LOCK", own.toLocal8Bit());
 }
@@ -37,7 +38,9 @@ Firebird::IMaster* master() {
     return instance;
 }
 
-Firebird::IUtil* util() { return master()->getUtilInterface(); }
+Firebird::IUtil* util() {
+    return master()->getUtilInterface();
+}
 
 Firebird::IProvider* provider() {
     static Firebird::IProvider* instance = master()->getDispatcher();
@@ -52,7 +55,9 @@ QString formatStatus(Firebird::IStatus* status) {
 
 Status::Status() : fWrapper(master()->getStatus()) {}
 
-Status::~Status() { fWrapper.dispose(); }
+Status::~Status() {
+    fWrapper.dispose();
+}
 
 void Status::check(const char* operation) {
     if (!failed())

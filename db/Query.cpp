@@ -66,9 +66,11 @@ QString convertNamedParameters(const QString& text, QStringList* names) {
             const qsizetype stop = end < 0 ? n : end + 2;
             out += QStringView(text).mid(i, stop - i);
             i = stop - 1;
-        } else if (c == u':' && i + 1 < n && (text.at(i + 1).isLetter() || text.at(i + 1) == u'_')) {
+        } else if (c == u':' && i + 1 < n &&
+                   (text.at(i + 1).isLetter() || text.at(i + 1) == u'_')) {
             qsizetype j = i + 1;
-            while (j < n && (text.at(j).isLetterOrNumber() || text.at(j) == u'_' || text.at(j) == u'$'))
+            while (j < n &&
+                   (text.at(j).isLetterOrNumber() || text.at(j) == u'_' || text.at(j) == u'$'))
                 ++j;
             names->append(text.mid(i + 1, j - i - 1));
             out += u'?';
@@ -80,7 +82,9 @@ QString convertNamedParameters(const QString& text, QStringList* names) {
     return out;
 }
 
-Query::Query(Connection& connection) : fConnection(connection) { fConnection.registerQuery(this); }
+Query::Query(Connection& connection) : fConnection(connection) {
+    fConnection.registerQuery(this);
+}
 
 Query::~Query() {
     releaseStatement();
@@ -103,9 +107,13 @@ void Query::SetParam(int index, const DbValue& value) {
     fParams[size_t(index)] = value;
 }
 
-void Query::ClearParams() { fParams.assign(fParamNames.size(), DbValue()); }
+void Query::ClearParams() {
+    fParams.assign(fParamNames.size(), DbValue());
+}
 
-void Query::Close() { ClearParams(); }
+void Query::Close() {
+    ClearParams();
+}
 
 void Query::releaseStatement() {
     fInput.reset();
@@ -196,7 +204,8 @@ void Query::buildInput() {
     if (!fInput || fInput->signature != signature) {
         auto input = std::make_unique<Input>();
         fb::Status status;
-        IMetadataBuilder* builder = fb::master()->getMetadataBuilder(&status, unsigned(signature.size()));
+        IMetadataBuilder* builder =
+            fb::master()->getMetadataBuilder(&status, unsigned(signature.size()));
         status.check("metadata builder");
         std::unique_ptr<IMetadataBuilder, fb::Releaser<IMetadataBuilder>> guard(builder);
         for (unsigned i = 0; i < signature.size(); ++i) {

@@ -51,7 +51,9 @@ const char* ResultSet::slot(qsizetype row, int col) const {
     return fData.data() + size_t(row) * fRowStride + fColumns[size_t(col)].slotOffset;
 }
 
-bool ResultSet::isNull(qsizetype row, int col) const { return slot(row, col)[0] != 0; }
+bool ResultSet::isNull(qsizetype row, int col) const {
+    return slot(row, col)[0] != 0;
+}
 
 DbValue ResultSet::value(qsizetype row, int col) const {
     const char* s = slot(row, col);

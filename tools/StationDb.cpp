@@ -166,19 +166,24 @@ public:
     }
     double money(int maxUnits) { return double(between(0, maxUnits * 10000)) / 10000.0; }
     QString code(const char* prefix, int range) {
-        return QString::fromLatin1(prefix) + QString::number(between(1, range)).rightJustified(5, u'0');
+        return QString::fromLatin1(prefix) +
+               QString::number(between(1, range)).rightJustified(5, u'0');
     }
 
 private:
     std::mt19937_64 fEngine;
 };
 
-DbValue ts(const QDateTime& v) { return DbValue::timestamp(v); }
-DbValue date(const QDateTime& v) { return v.isValid() ? DbValue::date(v.date()) : DbValue::null(); }
+DbValue ts(const QDateTime& v) {
+    return DbValue::timestamp(v);
+}
+DbValue date(const QDateTime& v) {
+    return v.isValid() ? DbValue::date(v.date()) : DbValue::null();
+}
 
 // Inserts `count` rows into a table through one prepared statement.
-void fill(db::Connection& conx, const QString& table, const QStringList& columns, std::int64_t count,
-          const std::function<std::vector<DbValue>(std::int64_t)>& row) {
+void fill(db::Connection& conx, const QString& table, const QStringList& columns,
+          std::int64_t count, const std::function<std::vector<DbValue>(std::int64_t)>& row) {
     QStringList markers;
     for (int i = 0; i < columns.size(); ++i)
         markers << QStringLiteral(":P%1").arg(i);
@@ -201,9 +206,15 @@ void execute(db::Connection& conx, const QString& sql) {
 
 } // namespace
 
-QDate firstSampleDate() { return QDate(2019, 1, 1); }
-QDate midSampleDate() { return QDate(2023, 1, 1); }
-QDate lastSampleDate() { return QDate(2027, 1, 1); }
+QDate firstSampleDate() {
+    return QDate(2019, 1, 1);
+}
+QDate midSampleDate() {
+    return QDate(2023, 1, 1);
+}
+QDate lastSampleDate() {
+    return QDate(2027, 1, 1);
+}
 
 void createStationDatabase(const QString& path, const StationDbOptions& options) {
     db::Connection conx;
@@ -234,14 +245,18 @@ void createStationDatabase(const QString& path, const StationDbOptions& options)
                                          DbValue::real(rnd.money(500))};
          });
     fill(conx, QStringLiteral("TBL_SALES"),
-         {"SALES_ID", "TRANS_DATE", "SALES_DATE", "TILL_NO", "STOCK_CODE", "QTY", "AMOUNT", "VAT_RATE"},
+         {"SALES_ID", "TRANS_DATE", "SALES_DATE", "TILL_NO", "STOCK_CODE", "QTY", "AMOUNT",
+          "VAT_RATE"},
          sales, [&](std::int64_t i) {
              const QDateTime t = rnd.dateTime();
-             return std::vector<DbValue>{DbValue::int64(salesBase + i + 1), ts(t), ts(rnd.near(t)),
+             return std::vector<DbValue>{DbValue::int64(salesBase + i + 1),
+                                         ts(t),
+                                         ts(rnd.near(t)),
                                          DbValue::int32(int(rnd.between(1, 6))),
                                          DbValue::text(rnd.code("STK", 2000)),
                                          DbValue::real(double(rnd.between(1, 80000)) / 1000.0),
-                                         DbValue::real(rnd.money(300)), DbValue::real(20.0)};
+                                         DbValue::real(rnd.money(300)),
+                                         DbValue::real(20.0)};
          });
     auto oneDate = [&](const QString& table, const QStringList& columns, std::int64_t count,
                        bool dateOnly) {
@@ -258,7 +273,8 @@ void createStationDatabase(const QString& path, const StationDbOptions& options)
                                         DbValue::text(rnd.code("P", 900))};
         });
     };
-    oneDate(QStringLiteral("TBL_SALES_EX"), {"SALES_EX_ID", "TRANS_DATE", "NOTE"}, share(10, 20), false);
+    oneDate(QStringLiteral("TBL_SALES_EX"), {"SALES_EX_ID", "TRANS_DATE", "NOTE"}, share(10, 20),
+            false);
     fill(conx, QStringLiteral("TBL_SALES_TRX"), {"TRX_ID", "SALES_DATE", "TILL_NO", "AMOUNT"},
          share(10, 20), [&](std::int64_t i) {
              return std::vector<DbValue>{DbValue::int32(int(i + 1)), ts(rnd.dateTime()),
@@ -267,21 +283,24 @@ void createStationDatabase(const QString& path, const StationDbOptions& options)
          });
     oneDate(QStringLiteral("TBL_SALES_PAYMENT_SUMMARY"), {"SPSUM_ID", "TRANS_DATE", "TENDER"},
             share(50, 20), true);
-    oneDate(QStringLiteral("TBL_HSALES"), {"HSALES_ID", "TRANS_DATE", "STOCK_CODE"}, share(10, 20), false);
-    oneDate(QStringLiteral("TBL_PROMO_SALES"), {"PSALES_ID", "TRANS_DATE", "PROMO_CODE"}, share(20, 20),
+    oneDate(QStringLiteral("TBL_HSALES"), {"HSALES_ID", "TRANS_DATE", "STOCK_CODE"}, share(10, 20),
             false);
+    oneDate(QStringLiteral("TBL_PROMO_SALES"), {"PSALES_ID", "TRANS_DATE", "PROMO_CODE"},
+            share(20, 20), false);
     twoDates(QStringLiteral("TBL_LIVE_SALES"), {"LIVE_ID", "TRANS_DATE", "SALES_DATE", "PUMP_REF"},
              share(20, 20));
-    twoDates(QStringLiteral("TBL_POS_IMPORTS"), {"IMPORT_ID", "TRANS_DATE", "PROCESS_DATE", "FILE_NAME"},
+    twoDates(QStringLiteral("TBL_POS_IMPORTS"),
+             {"IMPORT_ID", "TRANS_DATE", "PROCESS_DATE", "FILE_NAME"}, share(50, 20));
+    oneDate(QStringLiteral("TBL_SERVICES"), {"SERV_ID", "TRANS_DATE", "SERVICE_CODE"},
+            share(50, 20), false);
+    twoDates(QStringLiteral("TBL_VOIDS"), {"VOID_ID", "TRANS_DATE", "SALES_DATE", "REASON"},
              share(50, 20));
-    oneDate(QStringLiteral("TBL_SERVICES"), {"SERV_ID", "TRANS_DATE", "SERVICE_CODE"}, share(50, 20), false);
-    twoDates(QStringLiteral("TBL_VOIDS"), {"VOID_ID", "TRANS_DATE", "SALES_DATE", "REASON"}, share(50, 20));
-    twoDates(QStringLiteral("TBL_PROMO_HITS"), {"PHIT_ID", "TRANS_DATE", "SALES_DATE", "PROMO_CODE"},
-             share(20, 20));
-    twoDates(QStringLiteral("TBL_PROMO_FPHITS"), {"FPHIT_ID", "TRANS_DATE", "SALES_DATE", "PROMO_CODE"},
-             share(50, 20));
-    fill(conx, QStringLiteral("TBL_DAILY_SALES"), {"DAILY_ID", "TRANS_DATE", "TOTAL"}, share(100, 20),
-         [&](std::int64_t i) {
+    twoDates(QStringLiteral("TBL_PROMO_HITS"),
+             {"PHIT_ID", "TRANS_DATE", "SALES_DATE", "PROMO_CODE"}, share(20, 20));
+    twoDates(QStringLiteral("TBL_PROMO_FPHITS"),
+             {"FPHIT_ID", "TRANS_DATE", "SALES_DATE", "PROMO_CODE"}, share(50, 20));
+    fill(conx, QStringLiteral("TBL_DAILY_SALES"), {"DAILY_ID", "TRANS_DATE", "TOTAL"},
+         share(100, 20), [&](std::int64_t i) {
              return std::vector<DbValue>{DbValue::int32(int(i + 1)), date(rnd.dateTime()),
                                          DbValue::real(rnd.money(90000))};
          });
@@ -292,68 +311,76 @@ void createStationDatabase(const QString& path, const StationDbOptions& options)
          {"ORDER_ID", "SUPPLIER_CODE", "SENT_DATE", "DELIVERED_DATE", "INV_DATE", "TOTAL"}, orders,
          [&](std::int64_t i) {
              const QDateTime sent = rnd.dateTime();
-             const QDateTime delivered = sent.isValid() ? sent.addDays(rnd.between(1, 5)) : rnd.near(sent);
-             const QDateTime invoiced = rnd.chance(20) ? QDateTime() : delivered.addDays(rnd.between(0, 30));
-             return std::vector<DbValue>{DbValue::int32(int(i + 1)), DbValue::text(rnd.code("SUP", 40)),
-                                         ts(sent), ts(delivered), date(invoiced),
+             const QDateTime delivered =
+                 sent.isValid() ? sent.addDays(rnd.between(1, 5)) : rnd.near(sent);
+             const QDateTime invoiced =
+                 rnd.chance(20) ? QDateTime() : delivered.addDays(rnd.between(0, 30));
+             return std::vector<DbValue>{DbValue::int32(int(i + 1)),
+                                         DbValue::text(rnd.code("SUP", 40)),
+                                         ts(sent),
+                                         ts(delivered),
+                                         date(invoiced),
                                          DbValue::real(rnd.money(20000))};
          });
-    fill(conx, QStringLiteral("TBL_ORDER_DETAIL"), {"LINE_ID", "ORDER_ID", "STOCK_CODE", "QTY", "COST"},
-         orders * 3, [&](std::int64_t i) {
+    fill(conx, QStringLiteral("TBL_ORDER_DETAIL"),
+         {"LINE_ID", "ORDER_ID", "STOCK_CODE", "QTY", "COST"}, orders * 3, [&](std::int64_t i) {
              return std::vector<DbValue>{DbValue::int32(int(i + 1)), DbValue::int32(int(i / 3 + 1)),
                                          DbValue::text(rnd.code("STK", 2000)),
                                          DbValue::real(double(rnd.between(1, 500))),
                                          DbValue::real(rnd.money(800))};
          });
-    fill(conx, QStringLiteral("TBL_ORDER_BUNKERED"), {"BUNKER_ID", "ORDER_ID", "LITRES"}, orders / 2,
-         [&](std::int64_t i) {
+    fill(conx, QStringLiteral("TBL_ORDER_BUNKERED"), {"BUNKER_ID", "ORDER_ID", "LITRES"},
+         orders / 2, [&](std::int64_t i) {
              return std::vector<DbValue>{DbValue::int32(int(i + 1)), DbValue::int32(int(i * 2 + 1)),
                                          DbValue::real(double(rnd.between(1000, 30000)))};
          });
-    fill(conx, QStringLiteral("TBL_ORDER_TANK_DETAIL"), {"TANK_DETAIL_ID", "ORDER_ID", "TANK_NO", "LITRES"},
-         orders, [&](std::int64_t i) {
+    fill(conx, QStringLiteral("TBL_ORDER_TANK_DETAIL"),
+         {"TANK_DETAIL_ID", "ORDER_ID", "TANK_NO", "LITRES"}, orders, [&](std::int64_t i) {
              return std::vector<DbValue>{DbValue::int32(int(i + 1)), DbValue::int32(int(i + 1)),
                                          DbValue::int32(int(rnd.between(1, 8))),
                                          DbValue::real(double(rnd.between(1000, 30000)))};
          });
-    fill(conx, QStringLiteral("TBL_ORDER_VAT_BREAKDOWN"), {"VAT_ID", "ORDER_ID", "VAT_RATE", "AMOUNT"},
-         orders, [&](std::int64_t i) {
+    fill(conx, QStringLiteral("TBL_ORDER_VAT_BREAKDOWN"),
+         {"VAT_ID", "ORDER_ID", "VAT_RATE", "AMOUNT"}, orders, [&](std::int64_t i) {
              return std::vector<DbValue>{DbValue::int32(int(i + 1)), DbValue::int32(int(i + 1)),
                                          DbValue::real(20.0), DbValue::real(rnd.money(4000))};
          });
-    fill(conx, QStringLiteral("TBL_CINVOICE_PAYMENTS"), {"IPAY_ID", "ORDER_ID", "PAID_DATE", "AMOUNT"},
-         orders, [&](std::int64_t i) {
+    fill(conx, QStringLiteral("TBL_CINVOICE_PAYMENTS"),
+         {"IPAY_ID", "ORDER_ID", "PAID_DATE", "AMOUNT"}, orders, [&](std::int64_t i) {
              return std::vector<DbValue>{DbValue::int32(int(i + 1)), DbValue::int32(int(i + 1)),
                                          ts(rnd.dateTime()), DbValue::real(rnd.money(20000))};
          });
 
-    fill(conx, QStringLiteral("TBL_STOCK_PRICES"), {"PRICE_ID", "STOCK_CODE", "VALID_FROM", "PRICE"},
-         share(20, 20), [&](std::int64_t i) {
-             return std::vector<DbValue>{DbValue::int32(int(i + 1)), DbValue::text(rnd.code("STK", 2000)),
-                                         date(rnd.dateTime()), DbValue::real(rnd.money(40))};
+    fill(conx, QStringLiteral("TBL_STOCK_PRICES"),
+         {"PRICE_ID", "STOCK_CODE", "VALID_FROM", "PRICE"}, share(20, 20), [&](std::int64_t i) {
+             return std::vector<DbValue>{DbValue::int32(int(i + 1)),
+                                         DbValue::text(rnd.code("STK", 2000)), date(rnd.dateTime()),
+                                         DbValue::real(rnd.money(40))};
          });
-    fill(conx, QStringLiteral("TBL_AUDIT_RECORDS"), {"AUDIT_ID", "EDITED_DATE", "USER_NAME", "DETAIL"},
-         share(20, 20), [&](std::int64_t i) {
-             return std::vector<DbValue>{DbValue::int64(i + 1), ts(rnd.dateTime()),
-                                         DbValue::text(rnd.code("USER", 12)),
-                                         DbValue::text(QStringLiteral("Price changed for ") +
-                                                       rnd.code("STK", 2000))};
+    fill(conx, QStringLiteral("TBL_AUDIT_RECORDS"),
+         {"AUDIT_ID", "EDITED_DATE", "USER_NAME", "DETAIL"}, share(20, 20), [&](std::int64_t i) {
+             return std::vector<DbValue>{
+                 DbValue::int64(i + 1), ts(rnd.dateTime()), DbValue::text(rnd.code("USER", 12)),
+                 DbValue::text(QStringLiteral("Price changed for ") + rnd.code("STK", 2000))};
          });
 
     fill(conx, QStringLiteral("TBL_STOCK"), {"STOCK_CODE", "DESCRIPTION", "PRICE"}, 200,
          [&](std::int64_t i) {
              return std::vector<DbValue>{
                  DbValue::text(QStringLiteral("STK%1").arg(i + 1, 5, 10, QLatin1Char('0'))),
-                 DbValue::text(QStringLiteral("Stock item %1").arg(i + 1)), DbValue::real(rnd.money(40))};
+                 DbValue::text(QStringLiteral("Stock item %1").arg(i + 1)),
+                 DbValue::real(rnd.money(40))};
          });
-    fill(conx, QStringLiteral("TBLX_NOTES"), {"NOTE_ID", "NOTE_TEXT", "EDITED_AT"}, 10, [&](std::int64_t i) {
-        return std::vector<DbValue>{DbValue::int32(int(i + 1)),
-                                    DbValue::text(QStringLiteral("Shift note %1").arg(i + 1)),
-                                    ts(rnd.dateTime())};
-    });
+    fill(conx, QStringLiteral("TBLX_NOTES"), {"NOTE_ID", "NOTE_TEXT", "EDITED_AT"}, 10,
+         [&](std::int64_t i) {
+             return std::vector<DbValue>{DbValue::int32(int(i + 1)),
+                                         DbValue::text(QStringLiteral("Shift note %1").arg(i + 1)),
+                                         ts(rnd.dateTime())};
+         });
     fill(conx, QStringLiteral("STATION_INFO"), {"STATION_ID", "STATION_NAME", "EDITED_AT"}, 1,
          [&](std::int64_t) {
-             return std::vector<DbValue>{DbValue::int32(1), DbValue::text(QStringLiteral("Sample Station")),
+             return std::vector<DbValue>{DbValue::int32(1),
+                                         DbValue::text(QStringLiteral("Sample Station")),
                                          ts(QDateTime(firstSampleDate(), QTime(8, 0)))};
          });
     conx.Commit();
@@ -377,7 +404,9 @@ void createStationDatabase(const QString& path, const StationDbOptions& options)
         {"GEN_AUDIT_ID", share(20, 20)},
     };
     for (const auto& [name, value] : sequences)
-        execute(conx, QStringLiteral("alter sequence %1 restart with %2").arg(QLatin1String(name)).arg(value));
+        execute(conx, QStringLiteral("alter sequence %1 restart with %2")
+                          .arg(QLatin1String(name))
+                          .arg(value));
     for (const char* statement : triggers)
         execute(conx, QString::fromLatin1(statement));
     conx.Commit();

@@ -34,8 +34,10 @@ TEST(ItemList, CountsAndItemsByTable) {
         {"aaa", "aa", 3, 0, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.haystack) + " | " + c.separator + " | " + std::to_string(c.index));
-        EXPECT_EQ(itemCountEx(QString::fromUtf8(c.haystack), QString::fromUtf8(c.separator)), c.count);
+        SCOPED_TRACE(std::string(c.haystack) + " | " + c.separator + " | " +
+                     std::to_string(c.index));
+        EXPECT_EQ(itemCountEx(QString::fromUtf8(c.haystack), QString::fromUtf8(c.separator)),
+                  c.count);
         EXPECT_EQ(itemEx(c.index, QString::fromUtf8(c.haystack), QString::fromUtf8(c.separator)),
                   QString::fromUtf8(c.item));
     }

@@ -1,0 +1,146 @@
+#include "cleaning/CleaningRun.h"
+
+#include "cleaning/CategoryRules.h"
+#include "cleaning/RunHost.h"
+#include "cleaning/TableCleaner.h"
+#include "cleaning/TriggerSwitch.h"
+#include "cleaning/WorkFiles.h"
+#include "db/Connection.h"
+#include "db/Query.h"
+#include "env/Locations.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+constexpr int overall = 1;
+constexpr int phase = 2;
+
+QString errorText(const std::exception& e) {
+    return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+CleaningRun::CleaningRun(db::Connection& conx, db::Query& q1, db::Query& q2, RunHost& host)
+    : conx(conx), q1(q1), q2(q2), fHost(host) {}
+
+QString CleaningRun::failedStatus() {
+    return QStringLiteral("Failed - original database unchanged");
+}
+
+RunOutcome CleaningRun::Execute(const QString& fGDB) {
+    fRemoved = RemovalReport();
+    triggerList.clear();
+    max = 0;
+
+    // The backup offer. Whatever the answer and the result, the run goes on; only an
+    // error raised by the backup itself stops it, before anything is copied.
+    fName.clear();
+    if (fHost.DlgAsk(QStringLiteral("Do you wish to do a backup beforehand?")) == 6) {
+        try {
+            fName = fHost.Backup(fGDB, LocalGDBFromRemoteGDB(fGDB));
+        } catch (const std::exception& e) {
+            fHost.ShowMessage(errorText(e));
+            return RunOutcome::Failed;
+        }
+    }
+
+    fHost.SetStatus(QStringLiteral("Copying GDB to temp folder"));
+    conx.Close();
+
+    try {
+        gdbName = uu_getUniqueFileName(uu_getTempDir(true), QStringLiteral(".gdb"));
+    } catch (const std::exception& e) {
+        fHost.ShowMessage(errorText(e));
+        return RunOutcome::Failed;
+    }
+    if (!copyToNewFile(LocalGDBFromRemoteGDB(fGDB), gdbName)) {
+        fHost.DlgError(QStringLiteral("Could not copy GDB to temp folder"));
+        return RunOutcome::CopyToTempFailed;
+    }
+    // From here on the work copy goes on every way out of the run.
+    FileRemover workCopyRemover(gdbName);
+
+    try {
+        conx.setParam(QStringLiteral("database"), gdbName);
+        conx.Open();
+
+        const CategoryTree& tv = fHost.tree();
+        max = 4 + tv.tickedCount();
+        fHost.InitialiseProgress(overall, max);
+        fHost.SetStatus(QStringLiteral("Disabling Triggers"));
+        fHost.StepProgress(overall);
+    } catch (const std::exception& e) {
+        conx.Close();
+        fHost.ShowMessage(errorText(e));
+        fHost.SetStatus(failedStatus());
+        return RunOutcome::Failed;
+    }
+
+    try {
+        protectedBlock(fGDB);
+    } catch (const std::exception& e) {
+        // The copy back has not happened: the dropped file is untouched.
+        conx.Close();
+        fHost.ShowMessage(errorText(e));
+        fHost.SetStatus(failedStatus());
+        return RunOutcome::Failed;
+    }
+
+    fHost.SetStatus(QStringLiteral("Copying file to original location"));
+    fHost.StepProgress(overall);
+    if (!replaceFileSafely(gdbName, LocalGDBFromRemoteGDB(fGDB))) {
+        fHost.DlgError(QStringLiteral("Could not copy GDB back to original"));
+        return RunOutcome::CopyBackFailed;
+    }
+    fHost.SetStatus(QStringLiteral("Done"));
+    return RunOutcome::Done;
+}
+
+void CleaningRun::protectedBlock(const QString& fGDB) {
+    Q_UNUSED(fGDB);
+    TriggerSwitch triggers(q1);
+    triggerList = triggers.listTriggers();
+    std::sort(triggerList.begin(), triggerList.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    fHost.InitialiseProgress(phase, triggerList.size());
+    for (const QString& name : std::as_const(triggerList)) {
+        fHost.StepProgress(phase);
+        triggers.SetTriggerStatus(name, false);
+    }
+
+    // The switched-off triggers take effect for attachments made after the commit.
+    conx.Commit();
+    conx.Close();
+    conx.Open();
+
+    TableCleaner cleaner(conx, q1, q2, fHost);
+    CategoryRules rules(cleaner, q1);
+    const CategoryTree& tv = fHost.tree();
+    for (int i = 0; i < tv.count(); ++i) {
+        if (!tv.isTicked(i))
+            continue;
+        fHost.StepProgress(overall);
+        rules.runRule(tv.categoryId(i));
+        fRemoved = cleaner.report();
+    }
+    fRemoved = cleaner.report();
+
+    fHost.SetStatus(QStringLiteral("Enabling Triggers"));
+    fHost.StepProgress(overall);
+    fHost.InitialiseProgress(phase, triggerList.size());
+    for (const QString& name : std::as_const(triggerList)) {
+        fHost.StepProgress(phase);
+        triggers.SetTriggerStatus(name, true);
+    }
+    conx.Commit();
+    // The engine lets go of the work copy before it is compressed and copied.
+    conx.Close();
+
+    fHost.SetStatus(QStringLiteral("Compressing Data"));
+    fHost.StepProgress(overall);
+    fHost.Sweep(gdbName, gdbName);
+}

@@ -1,0 +1,30 @@
+#include "cleaning/TriggerSwitch.h"
+
+#include "db/Query.h"
+
+QString quotedIdentifier(const QString& name) {
+    QString escaped = name;
+    escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+QStringList TriggerSwitch::listTriggers() {
+    fQ1.Close();
+    fQ1.SetSQL(QStringLiteral("select * from RDB$TRIGGERS where RDB$TRIGGER_NAME like 'T%' and "
+                              "RDB$RELATION_NAME like 'TBL_%'"));
+    const db::ResultSet rows = fQ1.Open();
+    const int column = rows.columnIndex(QStringLiteral("RDB$TRIGGER_NAME"));
+    QStringList names;
+    for (qsizetype r = 0; r < rows.rowCount(); ++r)
+        names.append(rows.asString(r, column));
+    fQ1.Close();
+    return names;
+}
+
+void TriggerSwitch::SetTriggerStatus(const QString& trigger, bool setActive) {
+    fQ1.Close();
+    fQ1.SetSQL(QStringLiteral("alter trigger ") + quotedIdentifier(trigger) +
+               (setActive ? QStringLiteral(" active") : QStringLiteral(" inactive")));
+    fQ1.ExecSQL();
+    fQ1.Close();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// Finds the table triggers that would fire on the run's deletes and switches one on or off.
+
+#include <QString>
+#include <QStringList>
+
+namespace db {
+class Query;
+}
+
+class TriggerSwitch final {
+public:
+    explicit TriggerSwitch(db::Query& q1) : fQ1(q1) {}
+
+    // Triggers whose name begins with T on tables whose name matches "TBL_%", in the
+    // order the database gives them, without the pad blanks of the system column.
+    QStringList listTriggers();
+
+    // The name goes in as a quoted identifier, so lower-case and blank-holding names work.
+    void SetTriggerStatus(const QString& trigger, bool setActive);
+
+private:
+    db::Query& fQ1;
+};
+
+QString quotedIdentifier(const QString& name);

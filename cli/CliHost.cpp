@@ -1,0 +1,90 @@
+#include "cli/CliHost.h"
+
+#include <unistd.h>
+
+CliHost::CliHost(std::FILE* out) : fOut(out), fInteractive(::isatty(fileno(out)) != 0) {
+    fCutOff = QDateTime(QDate(QDate::currentDate().year(), 1, 1), QTime(0, 0));
+    fSinceDraw.start();
+}
+
+int CliHost::percent(const Channel& c) {
+    if (c.max <= 0)
+        return 0;
+    return int(c.position * 100 / c.max);
+}
+
+void CliHost::line(const QString& text) {
+    if (fBarShown) {
+        std::fputs("\r\033[K", fOut);
+        fBarShown = false;
+    }
+    std::fprintf(fOut, "%s\n", qPrintable(text));
+    std::fflush(fOut);
+}
+
+void CliHost::draw(bool force) {
+    if (!fInteractive)
+        return;
+    const int p1 = percent(fChannels[0]);
+    const int p2 = percent(fChannels[1]);
+    // Redraw only when a percentage moves (and not more often than every 30 ms), so a
+    // million-row table does not print a million lines.
+    if (!force && p1 == fChannels[0].shownPercent && p2 == fChannels[1].shownPercent)
+        return;
+    if (!force && fSinceDraw.elapsed() < 30)
+        return;
+    fChannels[0].shownPercent = p1;
+    fChannels[1].shownPercent = p2;
+    constexpr int width = 30;
+    const int filled = p2 * width / 100;
+    const QString bar = QString(filled, u'#') + QString(width - filled, u'-');
+    std::fprintf(fOut, "\r\033[KStep %lld of %lld [%s] %3d%%",
+                 static_cast<long long>(fChannels[0].position),
+                 static_cast<long long>(fChannels[0].max), qPrintable(bar), p2);
+    std::fflush(fOut);
+    fBarShown = true;
+    fSinceDraw.restart();
+}
+
+void CliHost::SetStatus(const QString& s) {
+    fStatus = s;
+    line(s);
+    draw(true);
+}
+
+void CliHost::InitialiseProgress(int id, qint64 max) {
+    if (id < 1 || id > 2)
+        return;
+    fChannels[id - 1] = Channel{0, max, -1};
+    draw(true);
+}
+
+void CliHost::StepProgress(int id) {
+    if (id < 1 || id > 2)
+        return;
+    Channel& c = fChannels[id - 1];
+    if (c.position < c.max)
+        ++c.position;
+    draw(false);
+}
+
+int CliHost::DlgAsk(const QString& question) {
+    line(question + (fBackup ? QStringLiteral(" Yes") : QStringLiteral(" No")));
+    return fBackup ? 6 : 7;
+}
+
+void CliHost::DlgError(const QString& message) {
+    line(QStringLiteral("Error: ") + message);
+}
+
+void CliHost::ShowMessage(const QString& text) {
+    line(text);
+}
+
+void CliHost::finish() {
+    if (fBarShown) {
+        std::fputs("\n", fOut);
+        std::fflush(fOut);
+        fBarShown = false;
+    }
+}
