@@ -1,0 +1,278 @@
+// The Start sequence end to end on generated station databases: what happens to the
+// dropped file, the work copy, the triggers, the progress and the messages.
+
+#include "cleaning/CleaningRun.h"
+#include "support/StationFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace testing_support;
+
+namespace {
+
+const QStringList switchedTriggers = {"TRG_ORDER_HEADER_AD", "TRG_SALES_BD",    "TRG_SALES_BI",
+                                      "TRG_STOCK_PRICES_BI", "Tsales ex guard", "TX_NOTES_BU"};
+
+class RunTest : public StationTest {
+protected:
+    RunOutcome run(RecordingHost& host, const QString& dropped) {
+        db::Connection conx;
+        setStationParams(conx, dropped);
+        db::Query q1(conx), q2(conx);
+        CleaningRun cleaning(conx, q1, q2, host);
+        const RunOutcome outcome = cleaning.Execute(dropped);
+        report = cleaning.removed();
+        triggers = cleaning.triggers();
+        steps = cleaning.steps();
+        return outcome;
+    }
+    RunOutcome run(RecordingHost& host) { return run(host, station); }
+
+    RemovalReport report;
+    QStringList triggers;
+    qint64 steps = 0;
+};
+
+TEST_F(RunTest, NothingTickedStillCopiesSwitchesTriggersAndCopiesBack) {
+    RecordingHost host;
+    qint64 sales = 0;
+    {
+        Peek peek(station);
+        sales = peek.count(QStringLiteral("TBL_SALES"));
+    }
+    ASSERT_EQ(run(host), RunOutcome::Done);
+
+    EXPECT_EQ(steps, 4);
+    EXPECT_EQ(host.position[1], 4);
+    EXPECT_EQ(triggers, switchedTriggers); // sorted ignoring case
+    EXPECT_EQ(report.total(), 0u);
+    const QStringList expected = {"Copying GDB to temp folder",
+                                  "Disabling Triggers",
+                                  "Enabling Triggers",
+                                  "Compressing Data",
+                                  "Copying file to original location",
+                                  "Done"};
+    EXPECT_EQ(host.statuses, expected);
+    // The compression gets the work copy, not the dropped file.
+    ASSERT_EQ(host.sweepCalls, 1);
+    EXPECT_EQ(host.sweepPaths[0], host.sweepPaths[1]);
+    EXPECT_NE(host.sweepPaths[0], station);
+    EXPECT_TRUE(host.sweepPaths[0].startsWith(tempFolder()));
+    EXPECT_TRUE(workFilesLeft().isEmpty());
+    Peek peek(station);
+    EXPECT_EQ(peek.count(QStringLiteral("TBL_SALES")), sales);
+}
+
+TEST_F(RunTest, BackupIsOfferedAndMadeOnlyOnYes) {
+    for (const int answer : {7, 6}) {
+        SCOPED_TRACE(answer);
+        RecordingHost host;
+        host.askAnswer = answer;
+        ASSERT_EQ(run(host), RunOutcome::Done);
+        EXPECT_EQ(host.questions, QStringList{"Do you wish to do a backup beforehand?"});
+        EXPECT_EQ(host.backupCalls, answer == 6 ? 1 : 0);
+    }
+}
+
+TEST_F(RunTest, TriggersAreOffWhileDeletingAndOnAfterwards) {
+    RecordingHost host;
+    host.tick(2);
+    // Look into the work copy from a second attachment once every rule has run.
+    std::map<QString, int> inactiveDuringRun;
+    host.onStatus = [&](const QString& s) {
+        if (s != QLatin1String("Enabling Triggers"))
+            return;
+        const QStringList work =
+            QDir(tempFolder()).entryList({QStringLiteral("*.gdb")}, QDir::Files);
+        ASSERT_EQ(work.size(), 1);
+        Peek peek(QDir(tempFolder()).filePath(work.first()));
+        db::Query& q = peek.query();
+        q.SetSQL(QStringLiteral("select RDB$TRIGGER_NAME, RDB$TRIGGER_INACTIVE from RDB$TRIGGERS "
+                                "where RDB$SYSTEM_FLAG = 0"));
+        const db::ResultSet rs = q.Open();
+        for (qsizetype r = 0; r < rs.rowCount(); ++r)
+            inactiveDuringRun[rs.asString(r, 0)] = rs.asInt32(r, 1);
+        q.Close();
+    };
+    qint64 pricesBefore = 0;
+    {
+        Peek peek(station);
+        pricesBefore = peek.count(QStringLiteral("TBL_STOCK_PRICES"));
+    }
+    ASSERT_EQ(run(host), RunOutcome::Done);
+    // Had the guards on TBL_SALES and TBL_SALES_EX fired, every delete would have failed.
+    EXPECT_TRUE(host.errors.isEmpty()) << host.errors.join(u'\n').toStdString();
+    EXPECT_GT(report.removed(QStringLiteral("TBL_SALES")), 0u);
+    EXPECT_GT(report.removed(QStringLiteral("TBL_SALES_EX")), 0u);
+
+    ASSERT_FALSE(inactiveDuringRun.empty());
+    for (const QString& name : switchedTriggers)
+        EXPECT_EQ(inactiveDuringRun[name], 1) << name.toStdString();
+    EXPECT_EQ(inactiveDuringRun["LOG_PRICE_DELETE"], 0);
+    EXPECT_EQ(inactiveDuringRun["TRG_STATION_INFO_BU"], 0);
+
+    Peek peek(station);
+    EXPECT_EQ(peek.scalar(
+                  QStringLiteral("select count(*) from RDB$TRIGGERS where RDB$SYSTEM_FLAG = 0 and "
+                                 "RDB$TRIGGER_INACTIVE = 1")),
+              0);
+    // The trigger not starting with T stayed active: every deleted price was logged.
+    const qint64 removedPrices = pricesBefore - peek.count(QStringLiteral("TBL_STOCK_PRICES"));
+    EXPECT_GT(removedPrices, 0);
+    EXPECT_EQ(peek.count(QStringLiteral("TBL_PRICE_LOG")), removedPrices);
+    // The switched-off bookkeeping trigger of the order headers did not run.
+    EXPECT_EQ(peek.count(QStringLiteral("TBL_DELETE_LOG")), 0);
+}
+
+TEST_F(RunTest, StatusAndProgressFollowTheRun) {
+    RecordingHost host;
+    host.tick(9); // Pricing alone
+    ASSERT_EQ(run(host), RunOutcome::Done);
+    const QStringList expected = {"Copying GDB to temp folder",
+                                  "Disabling Triggers",
+                                  "Cleaning: TBL_STOCK_PRICES",
+                                  "Cleaning: TBL_AUDIT_RECORDS",
+                                  "Enabling Triggers",
+                                  "Compressing Data",
+                                  "Copying file to original location",
+                                  "Done"};
+    EXPECT_EQ(host.statuses, expected);
+    EXPECT_EQ(steps, 5);
+    EXPECT_EQ(host.maximum[1], 5);
+    EXPECT_EQ(host.position[1], 5);
+    // Channel 1 is initialised once; channel 2 once per trigger pass and once per table.
+    int init1 = 0, init2 = 0, steps1 = 0;
+    for (const auto& e : host.progress) {
+        init1 += e.kind == 'I' && e.id == 1;
+        init2 += e.kind == 'I' && e.id == 2;
+        steps1 += e.kind == 'S' && e.id == 1;
+    }
+    EXPECT_EQ(init1, 1);
+    EXPECT_EQ(init2, 4);
+    EXPECT_EQ(steps1, 5);
+}
+
+TEST_F(RunTest, TickingSuppliersRunsAllThreeRulesInTreeOrder) {
+    RecordingHost host;
+    host.tick(1);
+    ASSERT_EQ(run(host), RunOutcome::Done);
+    EXPECT_EQ(steps, 11);
+    const qsizetype sales = host.statuses.indexOf(QStringLiteral("Cleaning: TBL_SALES"));
+    const qsizetype orders = host.statuses.indexOf(QStringLiteral("Cleaning: TBL_ORDER_BUNKERED"));
+    const qsizetype pricing = host.statuses.indexOf(QStringLiteral("Cleaning: TBL_STOCK_PRICES"));
+    ASSERT_GE(sales, 0);
+    EXPECT_LT(sales, orders);
+    EXPECT_LT(orders, pricing);
+    EXPECT_EQ(host.statuses.count(QStringLiteral("Cleaning: TBL_SALES")), 1);
+}
+
+TEST_F(RunTest, MissingTableEndsTheRunAndLeavesTheOriginalUntouched) {
+    {
+        Peek peek(station);
+        peek.execute(QStringLiteral("drop table TBL_VOIDS"));
+        peek.commit();
+    }
+    const QByteArray original = fileBytes(station);
+    RecordingHost host;
+    host.tick(3);
+    EXPECT_EQ(run(host), RunOutcome::Failed);
+    ASSERT_EQ(host.messages.size(), 1);
+    EXPECT_TRUE(host.messages.first().contains(QStringLiteral("TBL_VOIDS")))
+        << host.messages.first().toStdString();
+    EXPECT_EQ(host.statuses.last(), CleaningRun::failedStatus());
+    EXPECT_FALSE(host.statuses.contains(QStringLiteral("Done")));
+    EXPECT_EQ(fileBytes(station), original);
+    EXPECT_TRUE(workFilesLeft().isEmpty());
+}
+
+TEST_F(RunTest, FailingDeleteIsReportedAndTheRunGoesOn) {
+    // A row another table still refers to cannot be deleted.
+    qint64 oldRows = 0;
+    {
+        Peek peek(station);
+        peek.execute(QStringLiteral("create table TBL_EX_REF (REF_ID integer not null primary key, "
+                                    "SALES_EX_ID integer references TBL_SALES_EX (SALES_EX_ID))"));
+        peek.commit();
+        peek.execute(
+            QStringLiteral("insert into TBL_EX_REF values (1, (select min(SALES_EX_ID) from "
+                           "TBL_SALES_EX where TRANS_DATE < '2023-01-01'))"));
+        peek.commit();
+        oldRows = peek.scalar(
+            QStringLiteral("select count(*) from TBL_SALES_EX where TRANS_DATE < '2023-01-01'"));
+        ASSERT_GT(oldRows, 1);
+    }
+    RecordingHost host;
+    host.tick(3);
+    ASSERT_EQ(run(host), RunOutcome::Done);
+    ASSERT_EQ(host.errors.size(), 1);
+    EXPECT_TRUE(host.errors.first().contains(QStringLiteral("FOREIGN KEY"), Qt::CaseInsensitive))
+        << host.errors.first().toStdString();
+    EXPECT_EQ(report.removed(QStringLiteral("TBL_SALES_EX")), quint64(oldRows - 1));
+    // The tables after the failing one were cleaned too.
+    EXPECT_GT(report.removed(QStringLiteral("TBL_DAILY_SALES")), 0u);
+    Peek peek(station);
+    EXPECT_EQ(peek.scalar(QStringLiteral(
+                  "select count(*) from TBL_SALES_EX where TRANS_DATE < '2023-01-01'")),
+              1);
+}
+
+TEST_F(RunTest, CopyBackThatCannotWriteLeavesTheOriginalUnchanged) {
+    const QByteArray original = fileBytes(station);
+    const QString stationFolder = QFileInfo(station).absolutePath();
+    const QString movedFolder = stationFolder + QStringLiteral(".moved");
+    RecordingHost host;
+    host.priorTo = false;
+    host.tick(2);
+    // Just before the copy back the station folder is replaced by a plain file, so no
+    // temporary file can be made beside the original (this holds for root as well).
+    host.onStatus = [&](const QString& s) {
+        if (s != QLatin1String("Copying file to original location"))
+            return;
+        ASSERT_TRUE(QDir().rename(stationFolder, movedFolder));
+        QFile blocker(stationFolder);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    };
+    EXPECT_EQ(run(host), RunOutcome::CopyBackFailed);
+    ASSERT_TRUE(QFile::remove(stationFolder));
+    ASSERT_TRUE(QDir().rename(movedFolder, stationFolder));
+
+    EXPECT_EQ(host.errors, QStringList{"Could not copy GDB back to original"});
+    EXPECT_EQ(host.statuses.last(), QStringLiteral("Copying file to original location"));
+    EXPECT_EQ(fileBytes(station), original);
+    EXPECT_EQ(QDir(stationFolder).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"STATION.GDB"});
+    EXPECT_TRUE(workFilesLeft().isEmpty());
+}
+
+TEST_F(RunTest, PathsWithoutALocalFileEndBeforeAnythingIsCopied) {
+    const QString cases[] = {QStringLiteral("srv:/data/SHOP.GDB"),
+                             folder() + QStringLiteral("/NO_SUCH.GDB")};
+    for (const QString& dropped : cases) {
+        SCOPED_TRACE(dropped.toStdString());
+        RecordingHost host;
+        EXPECT_EQ(run(host, dropped), RunOutcome::CopyToTempFailed);
+        EXPECT_EQ(host.errors, QStringList{"Could not copy GDB to temp folder"});
+        EXPECT_EQ(host.statuses, QStringList{"Copying GDB to temp folder"});
+        EXPECT_TRUE(workFilesLeft().isEmpty());
+    }
+}
+
+TEST_F(RunTest, FileThatIsNoDatabaseFailsWithFirebirdsMessage) {
+    const QString notes = folder() + QStringLiteral("/station/NOTES.GDB");
+    {
+        QFile f(notes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("shift notes, not a database\n");
+    }
+    const QByteArray original = fileBytes(notes);
+    RecordingHost host;
+    EXPECT_EQ(run(host, notes), RunOutcome::Failed);
+    ASSERT_EQ(host.messages.size(), 1);
+    EXPECT_FALSE(host.messages.first().isEmpty());
+    EXPECT_EQ(host.statuses.last(), CleaningRun::failedStatus());
+    EXPECT_EQ(fileBytes(notes), original);
+    EXPECT_TRUE(workFilesLeft().isEmpty());
+}
+
+} // namespace
