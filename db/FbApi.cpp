@@ -14,7 +14,7 @@ namespace {
 // that folder belongs to root and a normal user's attach fails, so such a user gets a lock
 // folder of their own (only when none is configured).
 void settleLockFolder() {
-    if (qEnvironmentVariableIsSet("FIREBIRD_LOCK"))
+    if (!qEnvironmentVariableIsEmpty("FIREBIRD_LOCK"))
         return;
     const QString shared = QStringLiteral("/tmp/firebird");
     const QFileInfo info(shared);

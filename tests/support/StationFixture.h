@@ -6,6 +6,7 @@
 
 #include "cleaning/RunHost.h"
 #include "db/Connection.h"
+#include "db/DbError.h"
 #include "db/Query.h"
 #include "tools/StationDb.h"
 
