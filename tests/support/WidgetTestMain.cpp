@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -19,6 +20,10 @@ public:
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The settings hives of tests live in a temporary folder, never in the real locations.
+    QTemporaryDir hives;
+    qputenv("DOLVANE_MACHINE_HIVE", QFile::encodeName(hives.filePath("machine/registry.sqlite")));
+    qputenv("DOLVANE_USER_HIVE", QFile::encodeName(hives.filePath("user/registry.sqlite")));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
     ::testing::InitGoogleMock(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new FirebirdEnvironment);
