@@ -51,4 +51,5 @@ private:
     qint64 max = 0;
     QStringList triggerList;
     RemovalReport fRemoved;
+    bool fForcedWrites = true;
 };

@@ -107,6 +107,24 @@ void Connection::SetForcedWrites(bool on) {
     status.check("detach database");
 }
 
+bool Connection::ForcedWrites() {
+    if (!fAttachment)
+        throw DbError(QStringLiteral("database info"), QStringLiteral("The connection is not open"));
+    const unsigned char items[] = {isc_info_forced_writes, isc_info_end};
+    unsigned char buffer[32] = {};
+    fb::Status status;
+    fAttachment->getInfo(&status, sizeof items, items, sizeof buffer, buffer);
+    status.check("database info");
+    // item, 2-byte length, little-endian value
+    if (buffer[0] != isc_info_forced_writes)
+        throw DbError(QStringLiteral("database info"), QStringLiteral("No forced-writes information"));
+    const unsigned length = unsigned(buffer[1]) | (unsigned(buffer[2]) << 8);
+    unsigned value = 0;
+    for (unsigned i = 0; i < length && i < 4; ++i)
+        value |= unsigned(buffer[3 + i]) << (8 * i);
+    return value != 0;
+}
+
 void Connection::startTransaction() {
     std::vector<unsigned char> tpb = {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
                                       isc_tpb_wait};

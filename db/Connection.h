@@ -48,8 +48,11 @@ public:
     // Creates the database named by `database` (page size 8192, dialect 3) and leaves
     // the connection attached to it. forcedWrites false speeds up bulk loading.
     void CreateDatabase(bool forcedWrites = true);
-    // Sets the forced-writes flag of the attached database's header.
+    // Sets the forced-writes flag in the header of the database named by `database`
+    // (attaches and detaches for it; the connection must be closed).
     void SetForcedWrites(bool on);
+    // Whether the attached database writes its pages through to the disk one by one.
+    bool ForcedWrites();
 
     Firebird::IAttachment* attachment() const { return fAttachment; }
     Firebird::ITransaction* transaction() const { return fTransaction; }

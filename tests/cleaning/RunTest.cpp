@@ -64,6 +64,24 @@ TEST_F(RunTest, NothingTickedStillCopiesSwitchesTriggersAndCopiesBack) {
     EXPECT_EQ(peek.count(QStringLiteral("TBL_SALES")), sales);
 }
 
+TEST_F(RunTest, DroppedFileKeepsItsForcedWritesSetting) {
+    for (const bool forced : {true, false}) {
+        SCOPED_TRACE(forced);
+        {
+            db::Connection conx;
+            setStationParams(conx, station);
+            conx.SetForcedWrites(forced);
+        }
+        RecordingHost host;
+        host.tick(3);
+        ASSERT_EQ(run(host), RunOutcome::Done);
+        db::Connection conx;
+        setStationParams(conx, station);
+        conx.Open();
+        EXPECT_EQ(conx.ForcedWrites(), forced);
+    }
+}
+
 TEST_F(RunTest, BackupIsOfferedAndMadeOnlyOnYes) {
     for (const int answer : {7, 6}) {
         SCOPED_TRACE(answer);

@@ -149,13 +149,15 @@ public:
 class StationTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The shared template lives outside any one test's folder.
+        const QString source = templateDatabase();
         ASSERT_TRUE(fDir.isValid());
         QDir(fDir.path()).mkpath(QStringLiteral("tmp"));
         QDir(fDir.path()).mkpath(QStringLiteral("station"));
         fOldTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", tempFolder().toLocal8Bit());
         station = fDir.filePath(QStringLiteral("station/STATION.GDB"));
-        ASSERT_TRUE(QFile::copy(templateDatabase(), station));
+        ASSERT_TRUE(QFile::copy(source, station));
     }
     void TearDown() override {
         if (fOldTmp.isEmpty())
