@@ -210,10 +210,14 @@ Hive::Hive(const QString& path, Access access) : fPath(path) {
     if (access == Access::Write && !fWritable)
         throw HiveError(QStringLiteral("The settings hive %1 cannot be written").arg(path));
 
-    Statement probe(*this, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                           "name IN ('keys', 'vals')");
-    probe.step();
-    fHasSchema = probe.integer(0) == 2;
+    {
+        // Finalized before any write: a statement still open holds a read lock, and a
+        // reader asking for the write lock is refused at once instead of waiting.
+        Statement probe(*this, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                               "name IN ('keys', 'vals')");
+        probe.step();
+        fHasSchema = probe.integer(0) == 2;
+    }
     if (!fHasSchema && fWritable)
         ensureSchema();
 }

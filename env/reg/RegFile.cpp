@@ -275,9 +275,10 @@ private:
             while (bytes.trimmed().endsWith(QLatin1Char('\\'))) {
                 bytes = bytes.trimmed();
                 bytes.chop(1);
-                if (++fIndex >= fLines.size())
-                    throw RegFileError(first, QStringLiteral("the hex data goes on past the end "
-                                                             "of the file"));
+                if (++fIndex >= fLines.size() || fLines[fIndex].trimmed().isEmpty())
+                    throw RegFileError(first,
+                                       QStringLiteral("the hex data is continued on an empty "
+                                                      "line or past the end of the file"));
                 bytes += fLines[fIndex].trimmed();
             }
             return hexValue(name, type, parseHexBytes(bytes, first), first);
