@@ -298,12 +298,16 @@ TDateTime txt2Date(const QString& txt) {
     return valueFromDate(result);
 }
 
-TColor systemColourRgb(int index) {
-    if (systemColourSource())
-        return systemColourSource()(index) & 0x00FFFFFF;
+TColor defaultSystemColourRgb(int index) {
     if (index < 0 || index >= int(std::size(defaultSystemColours)))
         return 0;
     return defaultSystemColours[index];
+}
+
+TColor systemColourRgb(int index) {
+    if (systemColourSource())
+        return systemColourSource()(index) & 0x00FFFFFF;
+    return defaultSystemColourRgb(index);
 }
 
 void setSystemColourSource(std::function<TColor(int index)> source) {

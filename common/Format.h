@@ -65,6 +65,8 @@ quint32 ColourToGPColour(TColor aCol);
 
 // The RGB colour (0x00BBGGRR) of a system colour index.
 TColor systemColourRgb(int index);
+// The desktop's default RGB colour of a system colour index (black for unknown indices).
+TColor defaultSystemColourRgb(int index);
 // Replaces how system colour indices are resolved (the window resolves them through its
 // palette); an empty function restores the default desktop colours.
 void setSystemColourSource(std::function<TColor(int index)> source);
