@@ -129,6 +129,11 @@ void Connection::startTransaction() {
     std::vector<unsigned char> tpb = {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
                                       isc_tpb_wait};
     tpb.push_back(fReadOnly ? isc_tpb_read : isc_tpb_write);
+    // The runs never roll back (a failed run discards its work copy), so the transaction
+    // keeps no undo log: half a million deletes would otherwise pile up in memory. Each
+    // statement still runs under its own savepoint, so a failing one changes nothing.
+    if (!fReadOnly)
+        tpb.push_back(isc_tpb_no_auto_undo);
     fb::Status status;
     ITransaction* tra = fAttachment->startTransaction(&status, unsigned(tpb.size()), tpb.data());
     status.check("start transaction");
