@@ -1,17 +1,20 @@
 #include "cli/CliOptions.h"
 
 #include "cleaning/CategoryTree.h"
+#include "common/DateTime.h"
+#include "common/Format.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 QDate parseCliDate(const QString& text) {
     const QString t = text.trimmed();
-    QDate d = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
-    if (!d.isValid())
-        d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
-    if (!d.isValid())
-        d = QDate::fromString(t, QStringLiteral("d/M/yyyy"));
-    return d;
+    static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{1,2}-\\d{1,2}$"));
+    if (iso.match(t).hasMatch())
+        return QDate::fromString(t, QStringLiteral("yyyy-M-d"));
+    // Anything else is read as the date field reads it: day first.
+    const TDateTime value = txt2Date(t);
+    return value == 0 ? QDate() : dateTimeFromValue(value).date();
 }
 
 QString cliUsage() {

@@ -18,7 +18,8 @@ struct CliOptions {
     bool dryRun = false;
 };
 
-// A date as the date field takes it (day first) or in ISO form; invalid when it is neither.
+// A date in ISO form (yyyy-mm-dd) or as the date field takes it (day first, any
+// separators, year optional); invalid when it is neither.
 QDate parseCliDate(const QString& text);
 
 // The options, or an error text for bad usage.

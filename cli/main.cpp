@@ -7,6 +7,7 @@
 #include "cli/CliOptions.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "env/Log.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -26,6 +27,8 @@ void printReport(const RemovalReport& report, const char* heading) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     db::ClientGuard client;
+    // The weekly debug log, where failing statements of the run are written.
+    CLog log;
 
     QString error;
     const auto options = parseCliArguments(app.arguments().mid(1), &error);

@@ -2,6 +2,7 @@
 // dropped file, the work copy, the triggers, the progress and the messages.
 
 #include "cleaning/CleaningRun.h"
+#include "env/Log.h"
 #include "support/StationFixture.h"
 
 #include <QDir>
@@ -220,10 +221,19 @@ TEST_F(RunTest, FailingDeleteIsReportedAndTheRunGoesOn) {
             QStringLiteral("select count(*) from TBL_SALES_EX where TRANS_DATE < '2023-01-01'"));
         ASSERT_GT(oldRows, 1);
     }
+    setLogsFolderOverride(folder() + QStringLiteral("/logs"));
+    CLog log;
     RecordingHost host;
     host.tick(3);
     ASSERT_EQ(run(host), RunOutcome::Done);
+    // The failing statement went to the weekly log with its marker, and the error text.
+    const QString logged = QString::fromUtf8(fileBytes(log.GetFileName()));
+    setLogsFolderOverride(QString());
+    EXPECT_TRUE(
+        logged.contains(QStringLiteral("delete from TBL_SALES_EX where SALES_EX_ID = :V1: \r\n")))
+        << logged.toStdString();
     ASSERT_EQ(host.errors.size(), 1);
+    EXPECT_TRUE(logged.contains(host.errors.first().section(u'\n', 0, 0))) << logged.toStdString();
     EXPECT_TRUE(host.errors.first().contains(QStringLiteral("FOREIGN KEY"), Qt::CaseInsensitive))
         << host.errors.first().toStdString();
     EXPECT_EQ(report.removed(QStringLiteral("TBL_SALES_EX")), quint64(oldRows - 1));
