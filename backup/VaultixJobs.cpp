@@ -33,9 +33,17 @@ QString makePrivateFolder(const QString& path, const QString& suffix) {
     return candidate;
 }
 
+// Moves the folder out of the engine's way before deleting it: a file the engine creates
+// at its old path afterwards fails, instead of landing in a folder being emptied.
 void removeFolder(const QString& folder) {
-    if (!folder.isEmpty())
-        QDir(folder).removeRecursively();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return;
+    QString doomed = folder + QStringLiteral(".discarded");
+    for (int n = 2; QFileInfo::exists(doomed) && n < 10000; ++n)
+        doomed = folder + QStringLiteral(".discarded") + QString::number(n);
+    if (!QDir().rename(folder, doomed))
+        doomed = folder;
+    QDir(doomed).removeRecursively();
 }
 
 std::filesystem::path fsPath(const QString& path) {

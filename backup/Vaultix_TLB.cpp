@@ -121,7 +121,12 @@ bool TVaultixControl::SetDispProperty(int dispId, const QVariant& value) {
     const DispProperty* p = find(dispId);
     if (!p)
         return false;
-    setProperty(p->name, value);
+    // Journaled here: writing a value a property already has sends no change event.
+    fWrites.append(dispId);
+    const QVariant converted = convert(p->kind, value);
+    if (qstrcmp(p->name, "ModalResult") == 0)
+        fModalResult = converted.toInt();
+    setOwnProperty(p->name, converted);
     return true;
 }
 
@@ -379,10 +384,16 @@ const std::vector<TVaultixControl::DispProperty>& TFmBackupRestore::properties()
 }
 
 void TFmBackupRestore::FormShow() {
-    prepareForOperator();
     fChoose->show();
-    fStart->setEnabled(!text("BackupFileName").isEmpty());
+    prepareForOperator();
     fStatus->setText(tr("Choose the backup to restore over %1").arg(text("LocalDBPath")));
+}
+
+void TFmBackupRestore::prepareForOperator() {
+    TVaultixControl::prepareForOperator();
+    // Start waits until there is a file to restore.
+    if (!fChoose->isHidden())
+        fStart->setEnabled(!text("BackupFileName").isEmpty());
 }
 
 bool TFmBackupRestore::event(QEvent* e) {

@@ -52,7 +52,8 @@ public:
     int modalResultId() const;
     int ModalResult() const { return fModalResult; }
 
-    // The numbered properties written so far (by identifier or by name), in order.
+    // The numbered properties written so far, in order: every write by identifier, and the
+    // writes by name that changed a value.
     const QList<int>& writes() const { return fWrites; }
     // The lines shown so far.
     QStringList lines() const;
@@ -161,6 +162,7 @@ public slots:
 
 protected:
     std::unique_ptr<VaultixJob> makeJob() override;
+    void prepareForOperator() override;
     bool event(QEvent* e) override;
 
 private:

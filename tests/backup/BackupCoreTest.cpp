@@ -7,6 +7,7 @@
 #include "backup/CoreBackup.h"
 #include "backup/VaultixJobs.h"
 #include "backup/VaultixLog.h"
+#include "backup/uBackup.h"
 #include "backup/uFiles.h"
 #include "common/Clock.h"
 #include "env/Log.h"
@@ -460,4 +461,14 @@ TEST(GetFileSize, SizesAndMissingFiles) {
     EXPECT_EQ(GetFileSize(dir.file("?.gdb")), 1234);
     EXPECT_EQ(GetFileSize(dir.file("b*")), 3221225472LL);
     EXPECT_EQ(GetFileSize(dir.file("*.fbk")), -1);
+}
+
+TEST(TBackupWithoutWindows, CannotCreateItsControlsAndSaysSo) {
+    // This executable runs a core application: there is nothing to show a control with.
+    try {
+        TBackup backup;
+        FAIL() << "created without a window system";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "The backup component needs a window system");
+    }
 }
