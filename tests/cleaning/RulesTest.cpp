@@ -1,8 +1,7 @@
 // What the category rules remove, checked table by table against the data of a
 // generated station database, in both modes.
 
-#include "cleaning/CleaningRun.h"
-#include "support/StationFixture.h"
+#include "CleaningTest.h"
 
 #include <map>
 
@@ -94,19 +93,7 @@ qint64 sequenceValue(Peek& peek, const char* name) {
         QStringLiteral("select gen_id(%1, 0) from rdb$database").arg(QLatin1String(name)));
 }
 
-class RulesTest : public StationTest {
-protected:
-    RunOutcome run(RecordingHost& host) {
-        db::Connection conx;
-        setStationParams(conx, station);
-        db::Query q1(conx), q2(conx);
-        CleaningRun cleaning(conx, q1, q2, host);
-        const RunOutcome outcome = cleaning.Execute(station);
-        report = cleaning.removed();
-        return outcome;
-    }
-    RemovalReport report;
-};
+using RulesTest = CleaningTest;
 
 TEST_F(RulesTest, PriorToModeRemovesExactlyTheOldRowsOfEveryTable) {
     RecordingHost host;

@@ -1,9 +1,8 @@
 // The Start sequence end to end on generated station databases: what happens to the
 // dropped file, the work copy, the triggers, the progress and the messages.
 
-#include "cleaning/CleaningRun.h"
+#include "CleaningTest.h"
 #include "env/Log.h"
-#include "support/StationFixture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,25 +14,7 @@ namespace {
 const QStringList switchedTriggers = {"TRG_ORDER_HEADER_AD", "TRG_SALES_BD",    "TRG_SALES_BI",
                                       "TRG_STOCK_PRICES_BI", "Tsales ex guard", "TX_NOTES_BU"};
 
-class RunTest : public StationTest {
-protected:
-    RunOutcome run(RecordingHost& host, const QString& dropped) {
-        db::Connection conx;
-        setStationParams(conx, dropped);
-        db::Query q1(conx), q2(conx);
-        CleaningRun cleaning(conx, q1, q2, host);
-        const RunOutcome outcome = cleaning.Execute(dropped);
-        report = cleaning.removed();
-        triggers = cleaning.triggers();
-        steps = cleaning.steps();
-        return outcome;
-    }
-    RunOutcome run(RecordingHost& host) { return run(host, station); }
-
-    RemovalReport report;
-    QStringList triggers;
-    qint64 steps = 0;
-};
+using RunTest = CleaningTest;
 
 TEST_F(RunTest, NothingTickedStillCopiesSwitchesTriggersAndCopiesBack) {
     RecordingHost host;
