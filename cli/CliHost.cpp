@@ -1,5 +1,7 @@
 #include "cli/CliHost.h"
 
+#include "backup/CoreBackup.h"
+
 #include <unistd.h>
 
 CliHost::CliHost(std::FILE* out) : fOut(out), fInteractive(::isatty(fileno(out)) != 0) {
@@ -87,4 +89,16 @@ void CliHost::finish() {
         std::fflush(fOut);
         fBarShown = false;
     }
+}
+
+QString CliHost::Backup(const QString& remoteDBPath, const QString& localDBPath) {
+    QString error;
+    const QString file = backupBeforeRun(remoteDBPath, localDBPath, &error);
+    line(file.isEmpty() ? QStringLiteral("Backup failed: ") + error
+                        : QStringLiteral("Backup written to ") + file);
+    return file;
+}
+
+bool CliHost::Sweep(const QString& remoteDBPath, const QString& localDBPath) {
+    return fCompress && compressDatabase(remoteDBPath, localDBPath);
 }

@@ -30,6 +30,10 @@ public:
     bool priorToMode() const override { return fPriorTo; }
     QDateTime cutOffDate() const override { return fCutOff; }
     const CategoryTree& tree() const override { return fTree; }
+    // The backup before the run (into the daily folder beside the database) and the
+    // compression, through the backup component without a window.
+    QString Backup(const QString& remoteDBPath, const QString& localDBPath) override;
+    bool Sweep(const QString& remoteDBPath, const QString& localDBPath) override;
 
     // Ends the progress line so that what follows starts on a line of its own.
     void finish();

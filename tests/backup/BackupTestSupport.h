@@ -77,6 +77,15 @@ inline QMap<QString, QString> contents(const QString& path) {
     return result;
 }
 
+// The row count of every user table.
+inline QMap<QString, qint64> rowCounts(const QString& path) {
+    QMap<QString, qint64> counts;
+    const auto all = contents(path);
+    for (auto it = all.begin(); it != all.end(); ++it)
+        counts.insert(it.key(), it.value().section(QLatin1Char(' '), 0, 0).toLongLong());
+    return counts;
+}
+
 inline qint64 rowCount(const QString& path, const QString& table) {
     auto conx = attach(path);
     db::Query q(*conx);
