@@ -84,8 +84,9 @@ QString withoutPrefix(const QString& line) {
 
 void VaultixJob::run(const LineHandler& onLine, const ProgressHandler& onProgress) {
     const QString op = name();
+    const QString log = vaultixLogFileName();
     const LineHandler logged = [&](const QString& line) {
-        vaultixLog(op, line);
+        vaultixLog(log, op, line);
         if (onLine)
             onLine(line);
     };
@@ -93,12 +94,12 @@ void VaultixJob::run(const LineHandler& onLine, const ProgressHandler& onProgres
         if (fCancelled)
             throw JobCancelled();
         work(logged, onProgress);
-        vaultixLog(op, QStringLiteral("Finished successfully"));
+        vaultixLog(log, op, QStringLiteral("Finished successfully"));
     } catch (const JobCancelled&) {
-        vaultixLog(op, QStringLiteral("Cancelled"));
+        vaultixLog(log, op, QStringLiteral("Cancelled"));
         throw;
     } catch (const std::exception& e) {
-        vaultixLog(op, QStringLiteral("Failed: ") + QString::fromUtf8(e.what()));
+        vaultixLog(log, op, QStringLiteral("Failed: ") + QString::fromUtf8(e.what()));
         throw;
     }
 }

@@ -12,6 +12,10 @@ QString vaultixLogFileName() {
 }
 
 void vaultixLog(const QString& operation, const QString& text) {
+    vaultixLog(vaultixLogFileName(), operation, text);
+}
+
+void vaultixLog(const QString& logFile, const QString& operation, const QString& text) {
     // Workers of several controls may log at once; whole lines must not interleave.
     static QMutex mutex;
     try {
@@ -23,7 +27,7 @@ void vaultixLog(const QString& operation, const QString& text) {
         for (const QString& line : lines)
             bytes += (prefix + line.trimmed()).toUtf8() + '\n';
         QMutexLocker lock(&mutex);
-        QFile file(vaultixLogFileName());
+        QFile file(logFile);
         if (file.open(QIODevice::WriteOnly | QIODevice::Append))
             file.write(bytes);
     } catch (...) {

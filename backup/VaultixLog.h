@@ -11,3 +11,5 @@ QString vaultixLogFileName();
 
 // Appends "yyyy-mm-dd hh:nn:ss [operation] text" (UTF-8, one line per line of text).
 void vaultixLog(const QString& operation, const QString& text);
+// The same into a log file already looked up, for the many lines of one operation.
+void vaultixLog(const QString& logFile, const QString& operation, const QString& text);

@@ -176,6 +176,7 @@ void TVaultixControl::prepareForOperator() {
     fCancel->show();
     fStart->setEnabled(true);
     fCancel->setEnabled(true);
+    fStatus->setText(description());
 }
 
 QStringList TVaultixControl::lines() const {
@@ -358,6 +359,10 @@ std::unique_ptr<VaultixJob> TFmBackupBackup::makeJob() {
                                        property("SkipGarbageCollection").toBool());
 }
 
+QString TFmBackupBackup::description() const {
+    return tr("Back up %1 to %2.fbk").arg(text("LocalDBPath"), text("BackupFileName"));
+}
+
 void TFmBackupBackup::jobDone(VaultixJob& job) {
     setOwnProperty("BackupFileName", static_cast<BackupJob&>(job).fileName());
 }
@@ -386,7 +391,12 @@ const std::vector<TVaultixControl::DispProperty>& TFmBackupRestore::properties()
 void TFmBackupRestore::FormShow() {
     fChoose->show();
     prepareForOperator();
-    fStatus->setText(tr("Choose the backup to restore over %1").arg(text("LocalDBPath")));
+}
+
+QString TFmBackupRestore::description() const {
+    return text("BackupFileName").isEmpty()
+               ? tr("Choose the backup to restore over %1").arg(text("LocalDBPath"))
+               : tr("Restore %1 over %2").arg(text("BackupFileName"), text("LocalDBPath"));
 }
 
 void TFmBackupRestore::prepareForOperator() {
@@ -399,8 +409,11 @@ void TFmBackupRestore::prepareForOperator() {
 bool TFmBackupRestore::event(QEvent* e) {
     const bool handled = TVaultixControl::event(e);
     if (e->type() == QEvent::DynamicPropertyChange && !fChoose->isHidden() &&
-        static_cast<QDynamicPropertyChangeEvent*>(e)->propertyName() == "BackupFileName")
-        fStart->setEnabled(!busy() && !text("BackupFileName").isEmpty());
+        static_cast<QDynamicPropertyChangeEvent*>(e)->propertyName() == "BackupFileName" &&
+        !busy()) {
+        fStart->setEnabled(!text("BackupFileName").isEmpty());
+        fStatus->setText(description());
+    }
     return handled;
 }
 
@@ -567,6 +580,10 @@ const std::vector<TVaultixControl::DispProperty>& TFmBackupTransfer::properties(
         {238, "RemoteDBPath", Kind::Text}, {239, "AutoStart", Kind::Int8},
     };
     return table;
+}
+
+QString TFmBackupTransfer::description() const {
+    return tr("Send %1 to %2").arg(text("TransferFileName"), text("RemoteHost"));
 }
 
 std::unique_ptr<VaultixJob> TFmBackupTransfer::makeJob() {

@@ -95,6 +95,8 @@ protected:
     virtual void jobDone(VaultixJob& job) { (void)job; }
     // Shows the buttons of a control the operator drives.
     virtual void prepareForOperator();
+    // What Start will do, for the operator.
+    virtual QString description() const { return QString(); }
     // A write of the control's own: not a write from outside, not in writes().
     void setOwnProperty(const char* name, const QVariant& v);
     void setModalResult(int result);
@@ -142,6 +144,7 @@ public:
 protected:
     std::unique_ptr<VaultixJob> makeJob() override;
     void jobDone(VaultixJob& job) override;
+    QString description() const override;
 };
 
 // Restores BackupFileName over LocalDBPath. Driven by the operator (after FormShow) the
@@ -163,6 +166,7 @@ public slots:
 protected:
     std::unique_ptr<VaultixJob> makeJob() override;
     void prepareForOperator() override;
+    QString description() const override;
     bool event(QEvent* e) override;
 
 private:
@@ -217,6 +221,7 @@ public:
 
 protected:
     std::unique_ptr<VaultixJob> makeJob() override;
+    QString description() const override;
 };
 
 // Creates a control by its class name; nullptr for a name the component does not know.

@@ -84,7 +84,13 @@ TEST_F(BackupCoreTest, BackupThenRestoreGivesTheSameRows) {
     execute(gdb, {QStringLiteral("insert into TBL_STOCK (STOCK_CODE) values ('NEW')")});
     ASSERT_NE(contents(gdb), before);
     RestoreJob restore(backup.fileName(), gdb);
-    restore.run();
+    progress.clear();
+    restore.run({}, [&](qint64 p, qint64 m) { progress.emplace_back(p, m); });
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().first, progress.back().second);
+    EXPECT_GE(progress.back().second, before.size());
+    // Nothing is in place before the restore is kept.
+    EXPECT_NE(contents(gdb), before);
     restore.commit();
     EXPECT_EQ(contents(gdb), before);
     EXPECT_EQ(filesBeside(gdb), QStringList({"SHOP-backup.fbk", "SHOP.GDB"}));

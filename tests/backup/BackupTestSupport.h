@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared helpers of the backup tests: station databases, what they hold, and a message
+// What the backup tests share: station databases, what they hold, and a message
 // sink that answers questions and remembers what the operator would have been shown.
 
 #include "common/Messages.h"

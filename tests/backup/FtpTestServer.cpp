@@ -6,11 +6,11 @@
 #include <QTcpSocket>
 
 // One control connection: the commands a client needs to log in and store a file.
-class FtpSession final : public QObject {
+class FtpControlConnection final : public QObject {
 public:
-    FtpSession(FtpTestServer& server, QTcpSocket* control)
+    FtpControlConnection(FtpTestServer& server, QTcpSocket* control)
         : QObject(control), fServer(server), fControl(control) {
-        connect(control, &QTcpSocket::readyRead, this, &FtpSession::readCommands);
+        connect(control, &QTcpSocket::readyRead, this, &FtpControlConnection::readCommands);
         connect(control, &QTcpSocket::disconnected, control, &QObject::deleteLater);
         reply("220 Test server ready");
     }
@@ -75,7 +75,7 @@ private:
         connect(fDataServer, &QTcpServer::newConnection, this, [this] {
             fData = fDataServer->nextPendingConnection();
             connect(fData, &QTcpSocket::readyRead, this, [this] { fReceived += fData->readAll(); });
-            connect(fData, &QTcpSocket::disconnected, this, &FtpSession::dataClosed);
+            connect(fData, &QTcpSocket::disconnected, this, &FtpControlConnection::dataClosed);
         });
         const quint16 port = fDataServer->serverPort();
         if (extended)
@@ -147,7 +147,7 @@ void FtpTestServer::listen() {
     fPort = fServer->serverPort();
     connect(fServer, &QTcpServer::newConnection, fServer, [this] {
         while (QTcpSocket* socket = fServer->nextPendingConnection())
-            new FtpSession(*this, socket);
+            new FtpControlConnection(*this, socket);
     });
 }
 

@@ -28,7 +28,7 @@ public:
     int refusedLogins() const;
 
 private:
-    friend class FtpSession;
+    friend class FtpControlConnection;
     void listen();
     void stored(const QString& path, const QByteArray& data);
     void refused();
