@@ -176,7 +176,14 @@ void TVaultixControl::prepareForOperator() {
     fCancel->show();
     fStart->setEnabled(true);
     fCancel->setEnabled(true);
-    fStatus->setText(description());
+    showStatus(description());
+}
+
+void TVaultixControl::showStatus(const QString& text) {
+    // Paths are long; the middle goes, the whole text stays in the tool tip.
+    const int room = qMax(40, width() - 24);
+    fStatus->setText(fStatus->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
+    fStatus->setToolTip(text);
 }
 
 QStringList TVaultixControl::lines() const {
@@ -185,7 +192,7 @@ QStringList TVaultixControl::lines() const {
 
 void TVaultixControl::addLine(const QString& line) {
     fLines->appendPlainText(line);
-    fStatus->setText(fStatus->fontMetrics().elidedText(line, Qt::ElideMiddle, fStatus->width()));
+    showStatus(line);
     emit lineAdded(line);
 }
 
@@ -412,7 +419,7 @@ bool TFmBackupRestore::event(QEvent* e) {
         static_cast<QDynamicPropertyChangeEvent*>(e)->propertyName() == "BackupFileName" &&
         !busy()) {
         fStart->setEnabled(!text("BackupFileName").isEmpty());
-        fStatus->setText(description());
+        showStatus(description());
     }
     return handled;
 }
@@ -509,9 +516,8 @@ void TFmBackupManager::refresh() {
                      locale.toString(info.lastModified(), QStringLiteral("dd/MM/yyyy HH:mm")),
                      locale.toString(double(info.size()) / 1048576.0, 'f', 2)));
     }
-    fStatus->setText(found.isEmpty()
-                         ? tr("No backups in %1").arg(folder)
-                         : tr("%n backup(s) in %1", nullptr, int(found.size())).arg(folder));
+    showStatus(found.isEmpty() ? tr("No backups in %1").arg(folder)
+                               : tr("%n backup(s) in %1", nullptr, int(found.size())).arg(folder));
     updateButtons();
 }
 
@@ -542,7 +548,7 @@ void TFmBackupManager::restoreSelected() {
            [this, file](int result, const QString& message) {
                updateButtons();
                if (result == mrSuccess)
-                   fStatus->setText(tr("Restored %1").arg(QFileInfo(file).fileName()));
+                   showStatus(tr("Restored %1").arg(QFileInfo(file).fileName()));
                else if (result == mrFailed)
                    showError(message);
            });

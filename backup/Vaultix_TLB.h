@@ -101,6 +101,7 @@ protected:
     void setOwnProperty(const char* name, const QVariant& v);
     void setModalResult(int result);
     void addLine(const QString& line);
+    void showStatus(const QString& text);
     void setWorking(bool working);
     // Runs a job on the worker thread; onDone gets the result (mrSuccess, mrCancelled or
     // mrFailed) and the failure's message. Without onDone the result is the control's.
