@@ -509,6 +509,16 @@ TEST_F(BackupWidgetsTest, ControlThatCannotBeCreatedRaisesOrIsShown) {
     backup.Manager(bcQelvaro, gdb, gdb);
     ASSERT_EQ(messages.sink->errors.size(), 1);
     EXPECT_TRUE(messages.sink->errors[0].contains(QStringLiteral("TFmBackupManager")));
+
+    // Only the restore control is missing: the backup made before it is still deleted.
+    TBackup halfway;
+    halfway.setControlFactory([](const QString& className) {
+        return className == QLatin1String("TFmBackupRestore") ? std::unique_ptr<TVaultixControl>()
+                                                              : createVaultixControl(className);
+    });
+    EXPECT_THROW(halfway.Sweep(bcQelvaro, gdb, gdb, true), std::runtime_error);
+    EXPECT_TRUE(filesUnder(dir.file("tmp")).isEmpty());
+    EXPECT_EQ(halfway.backupControl(), nullptr);
 }
 
 // ---------------------------------------------------------------------------------------
