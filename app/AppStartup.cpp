@@ -1,6 +1,7 @@
 #include "app/AppStartup.h"
 
 #include "app/BrevikConst.h"
+#include "app/PlainMessages.h"
 #include "app/UiFont.h"
 #include "env/Locations.h"
 
@@ -119,4 +120,12 @@ QString applyVisualStyle(QApplication& app, const QString& styleSheetFile) {
         return failed + QLatin1Char('\n') + parseWarning();
     }
     return QString();
+}
+
+bool setUpVisualStyle(QApplication& app, const QString& styleSheetFile) {
+    const QString error = applyVisualStyle(app, styleSheetFile);
+    if (error.isEmpty())
+        return true;
+    plainMessageBox(nullptr, error, QString(), QMessageBox::Critical);
+    return false;
 }

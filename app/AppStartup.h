@@ -38,5 +38,9 @@ QString applyVisualStyle(QApplication& app, const QString& styleSheetFile = kAqu
 // resources are not registered by themselves. Safe to call more than once.
 void initAppResources();
 
+// Applies the visual style; when it cannot be applied, an error box says so and the
+// default look stays. True when applied.
+bool setUpVisualStyle(QApplication& app, const QString& styleSheetFile = kAquaGraphite);
+
 // The application title.
 inline const QString kApplicationTitle = QStringLiteral("Pellisar");

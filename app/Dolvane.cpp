@@ -5,7 +5,6 @@
 #include "app/AppDriver.h"
 #include "app/AppOptions.h"
 #include "app/AppStartup.h"
-#include "app/PlainMessages.h"
 #include "app/fm_mainDolvane.h"
 #include "common/ui/AdvDialogs.h"
 #include "common/ui/SystemColours.h"
@@ -30,11 +29,10 @@ int main(int argc, char** argv) {
 
     initialiseApplication(app);
 
-    const QString styleError = applyVisualStyle(app);
-    installPaletteColours();
+    // Messages of code without widgets go to the tool's own dialogs.
     installDialogMessages();
-    if (!styleError.isEmpty())
-        plainMessageBox(nullptr, styleError, QString(), QMessageBox::Critical);
+    setUpVisualStyle(app);
+    installPaletteColours();
 
     TfmMain fmMain;
     fmMain.show();
