@@ -17,6 +17,10 @@ const QStringList switchedTriggers = {"TRG_ORDER_HEADER_AD", "TRG_SALES_BD",    
 using RunTest = CleaningTest;
 
 TEST_F(RunTest, NothingTickedStillCopiesSwitchesTriggersAndCopiesBack) {
+    // An unusual mode, to see that the replaced file keeps it.
+    const QFile::Permissions mode =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(station, mode));
     RecordingHost host;
     qint64 sales = 0;
     {
@@ -42,6 +46,7 @@ TEST_F(RunTest, NothingTickedStillCopiesSwitchesTriggersAndCopiesBack) {
     EXPECT_NE(host.sweepPaths[0], station);
     EXPECT_TRUE(host.sweepPaths[0].startsWith(tempFolder()));
     EXPECT_TRUE(workFilesLeft().isEmpty());
+    EXPECT_EQ(QFileInfo(station).permissions() & ~(QFile::ReadUser | QFile::WriteUser), mode);
     Peek peek(station);
     EXPECT_EQ(peek.count(QStringLiteral("TBL_SALES")), sales);
 }
