@@ -496,22 +496,20 @@ void TfmMain::refreshLabels() {
 }
 
 void TfmMain::UpdateProgress(int id) {
-    const bool overall = id == overallChannel;
-    const int percent = progressPercent(overall ? fCur1 : fCur2, overall ? fMax1 : fMax2);
     if (!fRunning) {
         // No run holds the thread: draw at once, the event loop shows it.
-        redrawRing(overall ? 1 : 2);
+        redrawRing(id == overallChannel ? 1 : 2);
         return;
     }
-    // A ring is redrawn only when its percentage moves, and messages are let through at
-    // most every 30 ms: a million-row table must not cost a million redraws.
-    if (percent != fShownPercent[overall ? 0 : 1])
-        redrawRing(overall ? 1 : 2);
-    if (!fSinceMessages.isValid() || fSinceMessages.elapsed() >= messageInterval) {
-        refreshLabels();
-        QCoreApplication::processEvents();
-        fSinceMessages.start();
-    }
+    // During a run the counters move on every step, but messages are let through at most
+    // every 30 ms, and only then is a ring redrawn, and only when its percentage has moved:
+    // a picture nobody can see before the next message pass is not worth drawing, and a
+    // million-row table must not cost a million redraws.
+    if (fSinceMessages.isValid() && fSinceMessages.elapsed() < messageInterval)
+        return;
+    showProgressNow();
+    QCoreApplication::processEvents();
+    fSinceMessages.start();
 }
 
 void TfmMain::showProgressNow() {
@@ -524,15 +522,21 @@ void TfmMain::showProgressNow() {
     refreshLabels();
 }
 
+// A modal message lets the window repaint meanwhile: the progress shown is brought up to
+// date first.
+
 int TfmMain::DlgAsk(const QString& question) {
+    showProgressNow();
     return ::DlgAsk(question, QString(), QString(), QString(), 6);
 }
 
 void TfmMain::DlgError(const QString& message) {
+    showProgressNow();
     ::DlgError(message, QString());
 }
 
 void TfmMain::ShowMessage(const QString& text) {
+    showProgressNow();
     plainMessageBox(this, text, QString(), QMessageBox::NoIcon);
 }
 
@@ -545,6 +549,7 @@ QDateTime TfmMain::cutOffDate() const {
 }
 
 QString TfmMain::Backup(const QString& remoteDBPath, const QString& localDBPath) {
+    showProgressNow();
     TBackup backup;
     QString fName;
     backup.Backup(bcQelvaro, bmStandard, remoteDBPath, localDBPath, fName, false, 0, 0, true, 0,
@@ -555,6 +560,7 @@ QString TfmMain::Backup(const QString& remoteDBPath, const QString& localDBPath)
 bool TfmMain::Sweep(const QString& remoteDBPath, const QString& localDBPath) {
     if (!fCompress)
         return false;
+    showProgressNow();
     TBackup backup;
     return backup.Sweep(bcQelvaro, remoteDBPath, localDBPath, true);
 }

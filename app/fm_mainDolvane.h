@@ -115,7 +115,9 @@ public:
     QString Backup(const QString& remoteDBPath, const QString& localDBPath) override;
     bool Sweep(const QString& remoteDBPath, const QString& localDBPath) override;
 
-    // Redraws a channel (1, or 2 for any other number) and lets pending messages through.
+    // Shows a channel (1, or 2 for any other number) and lets pending messages through.
+    // Outside a run the ring is redrawn at once. During a run messages are let through at
+    // most every 30 ms, and at those moments the rings whose percentage moved are redrawn.
     void UpdateProgress(int id);
 
     // The compression step can be left out (a developer's option, as dolvane-cli has).
@@ -127,7 +129,7 @@ public:
 
 signals:
     void statusChanged(const QString& status);
-    // A ring was redrawn because its percentage changed.
+    // A ring was redrawn (during a run: because its percentage changed).
     void ringRedrawn(int id);
     void runFinished(RunOutcome outcome);
 
