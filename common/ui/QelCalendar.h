@@ -4,6 +4,7 @@
 // any day-first form, or picks one in the calendar pop-up that its "..." button opens.
 
 #include "common/DateTime.h"
+#include "common/ui/FrmCalendar.h"
 
 #include <QByteArray>
 #include <QColor>
