@@ -9,10 +9,10 @@
 #include "backup/uFiles.h"
 #include "common/Clock.h"
 #include "env/Log.h"
+#include "support/StationFixture.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QListWidget>
@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 using namespace backuptest;
+using testing_support::filesUnder;
 
 namespace {
 
@@ -92,14 +93,6 @@ protected:
         EXPECT_EQ(b.restoreControl(), nullptr);
         EXPECT_EQ(b.managerControl(), nullptr);
         EXPECT_EQ(b.transferControl(), nullptr);
-    }
-
-    QStringList filesUnder(const QString& folder) const {
-        QStringList files;
-        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files.append(it.next());
-        return files;
     }
 
     TempDir dir;

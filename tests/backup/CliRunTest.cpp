@@ -6,36 +6,16 @@
 #include "backup/VaultixJobs.h"
 #include "support/StationFixture.h"
 
-#include <QDirIterator>
 #include <QFileInfo>
-#include <QProcess>
 
 namespace {
 
+using testing_support::filesUnder;
+
 class CliRunTest : public testing_support::StationTest {
 protected:
-    struct Result {
-        int exitCode = -1;
-        QString err;
-    };
-    Result cli(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TMPDIR"), tempFolder());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(DOLVANE_CLI), args);
-        EXPECT_TRUE(p.waitForFinished(300000));
-        Result r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
-    QStringList filesUnder(const QString& folder) const {
-        QStringList files;
-        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files.append(it.next());
-        return files;
+    testing_support::ProgramRun cli(const QStringList& args) {
+        return runProgram(QStringLiteral(DOLVANE_CLI), args);
     }
 };
 
@@ -49,9 +29,10 @@ TEST_F(CliRunTest, RunWithCompressionLeavesASmallerFileThanWithout) {
     QDir().mkpath(folder() + QStringLiteral("/plain"));
     ASSERT_TRUE(QFile::copy(station, plain));
 
-    const Result compressed = cli({"--all", "--tick", "1", station});
+    const testing_support::ProgramRun compressed = cli({"--all", "--tick", "1", station});
     ASSERT_EQ(compressed.exitCode, 0) << compressed.err.toStdString();
-    const Result uncompressed = cli({"--all", "--tick", "1", "--no-compress", plain});
+    const testing_support::ProgramRun uncompressed =
+        cli({"--all", "--tick", "1", "--no-compress", plain});
     ASSERT_EQ(uncompressed.exitCode, 0) << uncompressed.err.toStdString();
     EXPECT_TRUE(compressed.err.contains(QStringLiteral("Compressing Data")));
     EXPECT_FALSE(compressed.err.contains(QStringLiteral("NOT successful")))
@@ -74,7 +55,7 @@ TEST_F(CliRunTest, RunWithCompressionLeavesASmallerFileThanWithout) {
 
 TEST_F(CliRunTest, BackupOptionKeepsTheOriginalInTheDailyFolder) {
     const auto before = backuptest::contents(station);
-    const Result r = cli({"--backup", "--all", "--tick", "1", station});
+    const testing_support::ProgramRun r = cli({"--backup", "--all", "--tick", "1", station});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QString daily = folder() + QStringLiteral("/station/Backups/Daily/");
     EXPECT_TRUE(r.err.contains(QStringLiteral("Backup written to ") + daily))

@@ -4,33 +4,16 @@
 #include "cli/CliOptions.h"
 #include "support/StationFixture.h"
 
-#include <QProcess>
 #include <map>
 
 using namespace testing_support;
 
 namespace {
 
-struct CliResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 class CliTest : public StationTest {
 protected:
-    CliResult cli(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TMPDIR"), tempFolder());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(DOLVANE_CLI), args);
-        EXPECT_TRUE(p.waitForFinished(300000));
-        CliResult r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+    ProgramRun cli(const QStringList& args) {
+        return runProgram(QStringLiteral(DOLVANE_CLI), args);
     }
     // The "TABLE  ROWS" lines of the report.
     static std::map<QString, qint64> figures(const QString& out) {
@@ -56,13 +39,13 @@ TEST_F(CliTest, DryRunFiguresEqualWhatTheRunThenRemoves) {
         ASSERT_TRUE(QFile::copy(templateDatabase(), station));
         const QByteArray before = fileBytes(station);
 
-        const CliResult dry = cli(c.mode + QStringList{"--tick", "1", "--dry-run", station});
+        const ProgramRun dry = cli(c.mode + QStringList{"--tick", "1", "--dry-run", station});
         ASSERT_EQ(dry.exitCode, 0) << dry.err.toStdString();
         // A dry run changes nothing and leaves nothing behind.
         EXPECT_EQ(fileBytes(station), before);
         EXPECT_TRUE(workFilesLeft().isEmpty());
 
-        const CliResult real = cli(c.mode + QStringList{"--tick", "1", station});
+        const ProgramRun real = cli(c.mode + QStringList{"--tick", "1", station});
         ASSERT_EQ(real.exitCode, 0) << real.err.toStdString();
         EXPECT_TRUE(real.err.contains(QStringLiteral("Done")));
         const auto expected = figures(dry.out);
@@ -81,7 +64,7 @@ TEST_F(CliTest, FailedRunExitsWithOneAndLeavesTheOriginalUnchanged) {
         peek.commit();
     }
     const QByteArray before = fileBytes(station);
-    const CliResult r = cli({"--tick", "9", station});
+    const ProgramRun r = cli({"--tick", "9", station});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("TBL_AUDIT_RECORDS"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("Failed - original database unchanged")));
@@ -102,7 +85,7 @@ TEST_F(CliTest, BadUsageExitsWithTwoAndTouchesNothing) {
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
-        const CliResult r = cli(args);
+        const ProgramRun r = cli(args);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(r.err.contains(QStringLiteral("usage:")));
         EXPECT_TRUE(r.out.isEmpty());

@@ -11,7 +11,9 @@
 #include "tools/StationDb.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -47,6 +49,21 @@ inline QByteArray fileBytes(const QString& path) {
         return QByteArray();
     return f.readAll();
 }
+
+// Every file below a folder, hidden ones too.
+inline QStringList filesUnder(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    return files;
+}
+
+struct ProgramRun {
+    int exitCode = -1; // -1 when it crashed or did not finish
+    QString out;
+    QString err;
+};
 
 // A short-lived attachment for looking at a database from the test.
 class Peek {
@@ -171,6 +188,20 @@ protected:
             .entryList({QStringLiteral("*.gdb"), QStringLiteral("*.GDB")}, QDir::Files);
     }
     QString folder() const { return fDir.path(); }
+    // Runs one of the project's programs with TMPDIR pointed at the test's folder.
+    ProgramRun runProgram(const QString& program, const QStringList& args) const {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), tempFolder());
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        EXPECT_TRUE(p.waitForFinished(300000));
+        ProgramRun r;
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
 
     QString station;
 
