@@ -32,8 +32,12 @@ public:
     void InitialiseProgress(int, qint64 max) override { fMax = max; }
     void StepProgress(int) override { ++fSteps; }
     int DlgAsk(const QString&) override { return 7; }
-    void DlgError(const QString& message) override { std::fprintf(stderr, "error: %s\n", qPrintable(message)); }
-    void ShowMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void DlgError(const QString& message) override {
+        std::fprintf(stderr, "error: %s\n", qPrintable(message));
+    }
+    void ShowMessage(const QString& text) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
     bool priorToMode() const override { return true; }
     QDateTime cutOffDate() const override { return cutOff; }
     const CategoryTree& tree() const override { return fTree; }
@@ -173,8 +177,8 @@ int main(int argc, char** argv) {
             QElapsedTimer t;
             t.start();
             createStationDatabase(source, options);
-            std::printf("generated %lld sales rows in %.1f s\n", static_cast<long long>(options.salesRows),
-                        t.nsecsElapsed() / 1e9);
+            std::printf("generated %lld sales rows in %.1f s\n",
+                        static_cast<long long>(options.salesRows), t.nsecsElapsed() / 1e9);
         }
         const QString a = dir + QStringLiteral("/A.GDB"), b = dir + QStringLiteral("/B.GDB"),
                       c = dir + QStringLiteral("/C.GDB");
@@ -205,13 +209,13 @@ int main(int argc, char** argv) {
         const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/dolvane-cli");
         QDir().mkpath(dir + QStringLiteral("/tmp"));
         const ChildRun run = runChild(cli,
-                                      {"--prior-to", cutOff.date().toString(Qt::ISODate), "--tick", "3", "--tick",
-                                       "4", "--tick", "9", c},
+                                      {"--prior-to", cutOff.date().toString(Qt::ISODate), "--tick",
+                                       "3", "--tick", "4", "--tick", "9", c},
                                       dir + QStringLiteral("/tmp"));
-        std::printf("(c) dolvane-cli run:      %8.2f s  exit %d  peak memory %.1f MB\n", run.seconds,
-                    run.exitCode, run.peakKb / 1024.0);
-        std::printf("    file size before %.1f MB, after %.1f MB\n", QFileInfo(source).size() / 1048576.0,
-                    QFileInfo(c).size() / 1048576.0);
+        std::printf("(c) dolvane-cli run:      %8.2f s  exit %d  peak memory %.1f MB\n",
+                    run.seconds, run.exitCode, run.peakKb / 1024.0);
+        std::printf("    file size before %.1f MB, after %.1f MB\n",
+                    QFileInfo(source).size() / 1048576.0, QFileInfo(c).size() / 1048576.0);
         // The generated source stays in a --keep folder for the next run; the copies go.
         for (const QString& copy : {a, b, c})
             QFile::remove(copy);

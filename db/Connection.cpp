@@ -109,7 +109,8 @@ void Connection::SetForcedWrites(bool on) {
 
 bool Connection::ForcedWrites() {
     if (!fAttachment)
-        throw DbError(QStringLiteral("database info"), QStringLiteral("The connection is not open"));
+        throw DbError(QStringLiteral("database info"),
+                      QStringLiteral("The connection is not open"));
     const unsigned char items[] = {isc_info_forced_writes, isc_info_end};
     unsigned char buffer[32] = {};
     fb::Status status;
@@ -117,7 +118,8 @@ bool Connection::ForcedWrites() {
     status.check("database info");
     // item, 2-byte length, little-endian value
     if (buffer[0] != isc_info_forced_writes)
-        throw DbError(QStringLiteral("database info"), QStringLiteral("No forced-writes information"));
+        throw DbError(QStringLiteral("database info"),
+                      QStringLiteral("No forced-writes information"));
     const unsigned length = unsigned(buffer[1]) | (unsigned(buffer[2]) << 8);
     unsigned value = 0;
     for (unsigned i = 0; i < length && i < 4; ++i)

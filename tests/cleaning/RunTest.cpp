@@ -18,8 +18,8 @@ using RunTest = CleaningTest;
 
 TEST_F(RunTest, NothingTickedStillCopiesSwitchesTriggersAndCopiesBack) {
     // An unusual mode, to see that the replaced file keeps it.
-    const QFile::Permissions mode =
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther;
+    const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                    QFile::WriteGroup | QFile::ReadOther;
     ASSERT_TRUE(QFile::setPermissions(station, mode));
     RecordingHost host;
     qint64 sales = 0;
