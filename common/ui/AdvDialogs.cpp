@@ -1,5 +1,7 @@
 #include "common/ui/AdvDialogs.h"
 
+#include "common/ui/Panels.h"
+
 #include "common/Messages.h"
 
 #include <QApplication>
@@ -27,17 +29,6 @@ constexpr int iconSize = 32;
 std::function<void(TMessageForm&)>& dialogHook() {
     static std::function<void(TMessageForm&)> hook;
     return hook;
-}
-
-QFrame* makePanel(QWidget* parent, const QColor& colour, const QString& name) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(name);
-    panel->setFrameShape(QFrame::NoFrame);
-    panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, colour);
-    panel->setPalette(palette);
-    return panel;
 }
 
 QIcon typeIcon(const QStyle& style, unsigned uType) {
@@ -156,9 +147,9 @@ TMessageForm::TMessageForm(const QString& Msg, const QStringList& Buttons, unsig
     const QRect screenRect = screen ? screen->geometry() : QRect(0, 0, 800, 600);
     const int maxTextWidth = screenRect.width() / 2 + 100;
 
-    fPnBack = makePanel(this, Qt::white, QStringLiteral("pnBack"));
-    fPnMain = makePanel(fPnBack, messageAreaColour, QStringLiteral("pnMain"));
-    fPnButtons = makePanel(fPnBack, messageAreaColour, QStringLiteral("pnButtons"));
+    fPnBack = makeColourPanel(this, Qt::white, QStringLiteral("pnBack"));
+    fPnMain = makeColourPanel(fPnBack, messageAreaColour, QStringLiteral("pnMain"));
+    fPnButtons = makeColourPanel(fPnBack, messageAreaColour, QStringLiteral("pnButtons"));
 
     // The message, first at the size of its unwrapped lines.
     fMsgLabel = new QLabel(fPnMain);

@@ -1,5 +1,7 @@
 #include "common/ui/FrmCalendar.h"
 
+#include "common/ui/Panels.h"
+
 #include "common/Clock.h"
 #include "common/Format.h"
 #include "common/ItemList.h"
@@ -33,13 +35,7 @@ const QColor skyBlue(166, 202, 240);
 const QColor selectedRed(255, 0, 0);
 
 QFrame* makePanel(QWidget* parent, const QColor& colour, const QString& name, const QRect& rect) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(name);
-    panel->setFrameShape(QFrame::NoFrame);
-    panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, colour);
-    panel->setPalette(palette);
+    QFrame* panel = makeColourPanel(parent, colour, name);
     panel->setGeometry(rect);
     return panel;
 }

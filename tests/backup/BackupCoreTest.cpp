@@ -22,23 +22,8 @@ using namespace backuptest;
 
 namespace {
 
-// Points the logs folder and the temporary folder into the test's own folder.
-class BackupCoreTest : public ::testing::Test {
+class BackupCoreTest : public BackupFolderTest {
 protected:
-    void SetUp() override {
-        QDir().mkpath(dir.file("data"));
-        fOldTmp = qgetenv("TMPDIR");
-        QDir().mkpath(dir.file("tmp"));
-        qputenv("TMPDIR", QFile::encodeName(dir.file("tmp")));
-        setLogsFolderOverride(dir.file("logs"));
-    }
-    void TearDown() override {
-        setLogsFolderOverride(QString());
-        if (fOldTmp.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", fOldTmp);
-    }
     QStringList tempFiles() const {
         return QDir(dir.file("tmp"))
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -47,11 +32,6 @@ protected:
         return QFileInfo(path).dir().entryList(
             QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
-
-    TempDir dir;
-
-private:
-    QByteArray fOldTmp;
 };
 
 } // namespace

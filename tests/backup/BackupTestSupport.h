@@ -6,15 +6,43 @@
 #include "common/Messages.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "env/Log.h"
+#include "support/TempDir.h"
 #include "tools/StationDb.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QStringList>
 #include <memory>
 
 namespace backuptest {
+
+// A test whose temporary folder (TMPDIR) and logs folder lie in its own folder, with a
+// "data" folder for its databases.
+class BackupFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(dir.file("data"));
+        QDir().mkpath(dir.file("tmp"));
+        fOldTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(dir.file("tmp")));
+        setLogsFolderOverride(dir.file("logs"));
+    }
+    void TearDown() override {
+        setLogsFolderOverride(QString());
+        if (fOldTmp.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", fOldTmp);
+    }
+
+    TempDir dir;
+
+private:
+    QByteArray fOldTmp;
+};
 
 inline std::unique_ptr<db::Connection> attach(const QString& path) {
     auto conx = std::make_unique<db::Connection>();

@@ -48,23 +48,8 @@ struct Seen {
     QVariantMap values;
 };
 
-class BackupWidgetsTest : public ::testing::Test {
+class BackupWidgetsTest : public BackupFolderTest {
 protected:
-    void SetUp() override {
-        QDir().mkpath(dir.file("data"));
-        QDir().mkpath(dir.file("tmp"));
-        fOldTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(dir.file("tmp")));
-        setLogsFolderOverride(dir.file("logs"));
-    }
-    void TearDown() override {
-        setLogsFolderOverride(QString());
-        if (fOldTmp.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", fOldTmp);
-    }
-
     // Real controls, each noted in `seen` when it finishes; onCreate may script the
     // operator.
     TBackup::ControlFactory recording(std::function<void(TVaultixControl*)> onCreate = {}) {
@@ -95,11 +80,7 @@ protected:
         EXPECT_EQ(b.transferControl(), nullptr);
     }
 
-    TempDir dir;
     std::vector<Seen> seen;
-
-private:
-    QByteArray fOldTmp;
 };
 
 // Clicks Start and at once Cancel once the host window runs its modal loop.
