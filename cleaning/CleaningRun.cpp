@@ -31,6 +31,19 @@ QString CleaningRun::failedStatus() {
 }
 
 RunOutcome CleaningRun::Execute(const QString& fGDB) {
+    // Looking up the local path reads the settings, which can fail too (a value of the
+    // wrong type); such an error ends the run like any other, never the program.
+    try {
+        return executeSteps(fGDB);
+    } catch (const std::exception& e) {
+        conx.Close();
+        fHost.ShowMessage(errorText(e));
+        fHost.SetStatus(failedStatus());
+        return RunOutcome::Failed;
+    }
+}
+
+RunOutcome CleaningRun::executeSteps(const QString& fGDB) {
     fRemoved = RemovalReport();
     triggerList.clear();
     max = 0;

@@ -40,6 +40,7 @@ public:
     static QString failedStatus();
 
 private:
+    RunOutcome executeSteps(const QString& fGDB);
     void protectedBlock(const QString& fGDB);
 
     db::Connection& conx;

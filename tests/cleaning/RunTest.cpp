@@ -2,6 +2,7 @@
 // dropped file, the work copy, the triggers, the progress and the messages.
 
 #include "CleaningTest.h"
+#include "env/BrevikReg.h"
 #include "env/Log.h"
 
 #include <QDir>
@@ -270,6 +271,27 @@ TEST_F(RunTest, PathsWithoutALocalFileEndBeforeAnythingIsCopied) {
         EXPECT_EQ(host.statuses, QStringList{"Copying GDB to temp folder"});
         EXPECT_TRUE(workFilesLeft().isEmpty());
     }
+}
+
+TEST_F(RunTest, UnreadableDatabaseListEndsTheRunNotTheProgram) {
+    // The product's database list holds the station with a local path of the wrong type.
+    {
+        TBrevikReg reg;
+        reg.WriteString(QStringLiteral("Database\\List\\SHOP1"), QStringLiteral("ServerPath"),
+                        QStringLiteral("srv:/data/SHOP.GDB"), 0);
+        reg.WriteInteger(QStringLiteral("Database\\List\\SHOP1"), QStringLiteral("LocalPath"), 7);
+    }
+    RecordingHost host;
+    EXPECT_EQ(run(host, QStringLiteral("srv:/data/SHOP.GDB")), RunOutcome::Failed);
+    {
+        TBrevikReg reg;
+        reg.deleteSection(QStringLiteral("Database\\List\\SHOP1"));
+    }
+    ASSERT_EQ(host.messages.size(), 1);
+    EXPECT_TRUE(host.messages.first().contains(QStringLiteral("LocalPath")))
+        << host.messages.first().toStdString();
+    EXPECT_EQ(host.statuses.last(), CleaningRun::failedStatus());
+    EXPECT_TRUE(workFilesLeft().isEmpty());
 }
 
 TEST_F(RunTest, FileThatIsNoDatabaseFailsWithFirebirdsMessage) {
