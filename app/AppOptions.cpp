@@ -1,22 +1,8 @@
 #include "app/AppOptions.h"
 
-#include "cleaning/CategoryTree.h"
+#include "cleaning/RunArguments.h"
 
 #include <QFileInfo>
-
-namespace {
-
-QDate parseDate(const QString& text) {
-    const QString t = text.trimmed();
-    for (const char* format : {"yyyy-MM-dd", "dd/MM/yyyy", "d/M/yyyy"}) {
-        const QDate d = QDate::fromString(t, QLatin1String(format));
-        if (d.isValid())
-            return d;
-    }
-    return {};
-}
-
-} // namespace
 
 QString appUsage() {
     return QStringLiteral(
@@ -27,8 +13,8 @@ QString appUsage() {
         "                    (exit status 0 when it reached \"Done\", 1 otherwise)\n"
         "  --tick ID         click the category with that id in the tree\n"
         "  --all             choose \"Remove All Selected Data\"\n"
-        "  --prior-to DATE   choose \"Remove Data Prior To:\" with DATE (dd/mm/yyyy or\n"
-        "                    yyyy-mm-dd)\n"
+        "  --prior-to DATE   choose \"Remove Data Prior To:\" with DATE (day first as\n"
+        "                    the date field takes it, or yyyy-mm-dd)\n"
         "  --answer-yes/-no  answer the backup question; every other message is closed\n"
         "                    at once and printed to stderr\n"
         "  --no-compress     leave out the compression step of the run\n"
@@ -59,11 +45,10 @@ std::optional<AppOptions> parseAppArguments(const QStringList& arguments, QStrin
             o.run = o.run || a == QLatin1String("--run");
         } else if (a == QLatin1String("--tick")) {
             const auto v = value();
-            bool ok = false;
-            const int id = v ? v->toInt(&ok) : 0;
-            if (!ok || CategoryTree().indexOfCategory(id) < 0)
+            const auto id = v ? parseCategoryId(*v) : std::nullopt;
+            if (!id)
                 return fail(QStringLiteral("--tick needs a category id"));
-            o.ticks.push_back(id);
+            o.ticks.push_back(*id);
         } else if (a == QLatin1String("--all")) {
             if (o.priorTo)
                 return fail(QStringLiteral("--all and --prior-to exclude each other"));
@@ -74,7 +59,7 @@ std::optional<AppOptions> parseAppArguments(const QStringList& arguments, QStrin
                 return fail(QStringLiteral("--prior-to needs a date"));
             if (o.priorTo)
                 return fail(QStringLiteral("--all and --prior-to exclude each other"));
-            o.cutOff = parseDate(*v);
+            o.cutOff = parseCutOffDate(*v);
             if (!o.cutOff.isValid())
                 return fail(QStringLiteral("Invalid Date: ") + *v);
             o.priorTo = true;

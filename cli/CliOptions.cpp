@@ -1,21 +1,8 @@
 #include "cli/CliOptions.h"
 
-#include "cleaning/CategoryTree.h"
-#include "common/DateTime.h"
-#include "common/Format.h"
+#include "cleaning/RunArguments.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
-
-QDate parseCliDate(const QString& text) {
-    const QString t = text.trimmed();
-    static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{1,2}-\\d{1,2}$"));
-    if (iso.match(t).hasMatch())
-        return QDate::fromString(t, QStringLiteral("yyyy-M-d"));
-    // Anything else is read as the date field reads it: day first.
-    const TDateTime value = txt2Date(t);
-    return value == 0 ? QDate() : dateTimeFromValue(value).date();
-}
 
 QString cliUsage() {
     return QStringLiteral(
@@ -56,18 +43,17 @@ std::optional<CliOptions> parseCliArguments(const QStringList& arguments, QStrin
             if (modeGiven)
                 return fail(QStringLiteral("--all and --prior-to exclude each other"));
             modeGiven = true;
-            const QDate d = parseCliDate(*v);
+            const QDate d = parseCutOffDate(*v);
             if (!d.isValid())
                 return fail(QStringLiteral("Invalid Date: ") + *v);
             o.priorTo = true;
             o.cutOff = QDateTime(d, QTime(0, 0));
         } else if (a == QLatin1String("--tick")) {
             const auto v = value();
-            bool ok = false;
-            const int id = v ? v->toInt(&ok) : 0;
-            if (!ok || CategoryTree().indexOfCategory(id) < 0)
+            const auto id = v ? parseCategoryId(*v) : std::nullopt;
+            if (!id)
                 return fail(QStringLiteral("--tick needs a category id"));
-            o.ticks.push_back(id);
+            o.ticks.push_back(*id);
         } else if (a == QLatin1String("--backup")) {
             o.backup = true;
         } else if (a == QLatin1String("--no-compress")) {

@@ -18,10 +18,6 @@ struct CliOptions {
     bool dryRun = false;
 };
 
-// A date in ISO form (yyyy-mm-dd) or as the date field takes it (day first, any
-// separators, year optional); invalid when it is neither.
-QDate parseCliDate(const QString& text);
-
 // The options, or an error text for bad usage.
 std::optional<CliOptions> parseCliArguments(const QStringList& arguments, QString* error);
 

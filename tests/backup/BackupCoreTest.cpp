@@ -24,6 +24,15 @@ namespace {
 
 class BackupCoreTest : public BackupFolderTest {
 protected:
+    // A station database at data/SHOP.GDB and a finished backup of it; returns the
+    // backup file.
+    QString stationWithBackup(std::int64_t salesRows, const QString& target) {
+        makeStationDb(dir.file("data/SHOP.GDB"), salesRows);
+        BackupJob backup(dir.file("data/SHOP.GDB"), target);
+        backup.run();
+        backup.commit();
+        return backup.fileName();
+    }
     QStringList tempFiles() const {
         return QDir(dir.file("tmp"))
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -82,13 +91,8 @@ TEST_F(BackupCoreTest, BackupThenRestoreGivesTheSameRows) {
 
 TEST_F(BackupCoreTest, RestoreOfCorruptBackupLeavesDatabaseByteForByteUnchanged) {
     const QString gdb = dir.file("data/SHOP.GDB");
-    makeStationDb(gdb, 200);
-
     // A real backup cut short, and files that are no backup at all.
-    BackupJob backup(gdb, dir.file("good"));
-    backup.run();
-    backup.commit();
-    const QByteArray good = fileBytes(backup.fileName());
+    const QByteArray good = fileBytes(stationWithBackup(200, dir.file("good")));
     // Taken after the backup, which itself touches the database's header page.
     const QByteArray original = fileBytes(gdb);
     ASSERT_FALSE(original.isEmpty());
@@ -146,15 +150,12 @@ TEST_F(BackupCoreTest, FailedBackupKeepsAnEarlierBackupOfTheSameName) {
 
 TEST_F(BackupCoreTest, CancelledJobsLeaveNoFiles) {
     const QString gdb = dir.file("data/SHOP.GDB");
-    makeStationDb(gdb, 2000);
-    BackupJob good(gdb, dir.file("data/good"));
-    good.run();
-    good.commit();
+    const QString good = stationWithBackup(2000, dir.file("data/good"));
     const QByteArray original = fileBytes(gdb);
 
     // Each job is cancelled from inside its own first line: the engine is surely still at
     // work then.
-    RestoreJob restore(good.fileName(), gdb);
+    RestoreJob restore(good, gdb);
     EXPECT_THROW(restore.run([&](const QString&) { restore.cancel(); }), JobCancelled);
     EXPECT_EQ(fileBytes(gdb), original);
     EXPECT_EQ(filesBeside(gdb), QStringList({"SHOP.GDB", "good.fbk"}));
@@ -166,19 +167,16 @@ TEST_F(BackupCoreTest, CancelledJobsLeaveNoFiles) {
 
 TEST_F(BackupCoreTest, DiscardedRestoreLeavesTheDatabaseAlone) {
     const QString gdb = dir.file("data/SHOP.GDB");
-    makeStationDb(gdb, 100);
-    BackupJob backup(gdb, dir.file("data/b"));
-    backup.run();
-    backup.commit();
+    const QString backupFile = stationWithBackup(100, dir.file("data/b"));
     deleteSales(gdb, QStringLiteral("SALES_ID > 0"));
     const QByteArray changed = fileBytes(gdb);
     {
-        RestoreJob restore(backup.fileName(), gdb);
+        RestoreJob restore(backupFile, gdb);
         restore.run();
         EXPECT_TRUE(restore.discard());
     }
     {
-        RestoreJob restore(backup.fileName(), gdb);
+        RestoreJob restore(backupFile, gdb);
         restore.run();
         // Dropped without commit.
     }
@@ -188,14 +186,11 @@ TEST_F(BackupCoreTest, DiscardedRestoreLeavesTheDatabaseAlone) {
 
 TEST_F(BackupCoreTest, RestoredDatabaseKeepsThePermissionsOfTheOneItReplaces) {
     const QString gdb = dir.file("data/SHOP.GDB");
-    makeStationDb(gdb, 50);
-    BackupJob backup(gdb, dir.file("b"));
-    backup.run();
-    backup.commit();
+    const QString backupFile = stationWithBackup(50, dir.file("b"));
     const auto wanted = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
                         QFile::ReadGroup | QFile::ReadOther;
     ASSERT_TRUE(QFile::setPermissions(gdb, wanted));
-    RestoreJob restore(backup.fileName(), gdb);
+    RestoreJob restore(backupFile, gdb);
     restore.run();
     restore.commit();
     EXPECT_EQ(QFile::permissions(gdb), wanted);

@@ -1,6 +1,7 @@
 // dolvane-cli as a script would use it: arguments, exit status, the per-table figures on
 // stdout, and what happens to the database file.
 
+#include "cleaning/RunArguments.h"
 #include "cli/CliOptions.h"
 #include "support/StationFixture.h"
 
@@ -130,7 +131,7 @@ TEST(CliOptions, DatesDayFirstOrIso) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(parseCliDate(QString::fromLatin1(c.text)), c.date);
+        EXPECT_EQ(parseCutOffDate(QString::fromLatin1(c.text)), c.date);
     }
 }
 
