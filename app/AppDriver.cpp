@@ -2,11 +2,11 @@
 
 #include "app/CategoryTreeView.h"
 #include "app/PlainMessages.h"
-#include "app/fm_mainDolvane.h"
+#include "app/MainWindow.h"
 #include "common/DateTime.h"
-#include "common/ui/AdvDialogs.h"
-#include "common/ui/FrmCalendar.h"
-#include "common/ui/QelCalendar.h"
+#include "common/ui/MessageDialogs.h"
+#include "common/ui/CalendarPopup.h"
+#include "common/ui/DateField.h"
 
 #include <QApplication>
 #include <QCheckBox>

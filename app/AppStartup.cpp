@@ -1,6 +1,6 @@
 #include "app/AppStartup.h"
 
-#include "app/BrevikConst.h"
+#include "app/AppIcon.h"
 #include "app/PlainMessages.h"
 #include "app/UiFont.h"
 #include "env/Locations.h"

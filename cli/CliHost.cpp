@@ -1,6 +1,6 @@
 #include "cli/CliHost.h"
 
-#include "backup/CoreBackup.h"
+#include "backup/HeadlessBackup.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 #include "env/Locations.h"
 
 #include "common/ItemList.h"
-#include "env/BrevikReg.h"
+#include "env/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QDir>

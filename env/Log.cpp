@@ -2,7 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/Format.h"
-#include "env/BrevikReg.h"
+#include "env/SettingsStore.h"
 #include "env/Locations.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "AppTestSupport.h"
 #include "app/AppOptions.h"
-#include "app/BrevikConst.h"
+#include "app/AppIcon.h"
 #include "app/UiFont.h"
 #include "env/Locations.h"
 #include "env/Log.h"

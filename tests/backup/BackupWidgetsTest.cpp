@@ -4,9 +4,9 @@
 #include "FtpTestServer.h"
 
 #include "backup/BackupTargets.h"
-#include "backup/CoreBackup.h"
-#include "backup/uBackup.h"
-#include "backup/uFiles.h"
+#include "backup/HeadlessBackup.h"
+#include "backup/BackupDialog.h"
+#include "backup/FileSize.h"
 #include "common/Clock.h"
 #include "env/Log.h"
 #include "support/StationFixture.h"

@@ -2,7 +2,7 @@
 // dropped file, the work copy, the triggers, the progress and the messages.
 
 #include "CleaningTest.h"
-#include "env/BrevikReg.h"
+#include "env/SettingsStore.h"
 #include "env/Log.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // Writes COUNT settings named TAG_0 ... TAG_<COUNT-1> into the section "Concurrency", each
 // through its own settings store, so several of these at once contend for one hive.
 
-#include "env/BrevikReg.h"
+#include "env/SettingsStore.h"
 
 #include <QString>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "env/Locations.h"
 #include "HiveSandbox.h"
-#include "env/BrevikReg.h"
+#include "env/SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>

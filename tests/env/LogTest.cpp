@@ -1,7 +1,7 @@
 #include "env/Log.h"
 #include "HiveSandbox.h"
 #include "common/Clock.h"
-#include "env/BrevikReg.h"
+#include "env/SettingsStore.h"
 #include "env/Locations.h"
 
 #include <QDir>

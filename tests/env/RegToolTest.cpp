@@ -1,5 +1,5 @@
 #include "HiveSandbox.h"
-#include "env/BrevikReg.h"
+#include "env/SettingsStore.h"
 #include "env/Locations.h"
 #include "env/reg/RegFile.h"
 

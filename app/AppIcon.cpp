@@ -1,4 +1,4 @@
-#include "app/BrevikConst.h"
+#include "app/AppIcon.h"
 
 #include "app/AppStartup.h"
 #include "env/Locations.h"

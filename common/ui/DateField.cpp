@@ -1,8 +1,8 @@
-#include "common/ui/QelCalendar.h"
+#include "common/ui/DateField.h"
 
 #include "common/Clock.h"
 #include "common/Format.h"
-#include "common/ui/FrmCalendar.h"
+#include "common/ui/CalendarPopup.h"
 #include "common/ui/SystemColours.h"
 
 #include <QApplication>

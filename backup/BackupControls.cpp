@@ -1,4 +1,4 @@
-#include "backup/Vaultix_TLB.h"
+#include "backup/BackupControls.h"
 
 #include "backup/BackupTargets.h"
 #include "backup/VaultixLog.h"

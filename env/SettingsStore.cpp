@@ -1,4 +1,4 @@
-#include "env/BrevikReg.h"
+#include "env/SettingsStore.h"
 
 #include "env/Locations.h"
 

@@ -4,7 +4,7 @@
 // nothing waits for an operator, so every operation behaves as if started automatically.
 // The command-line front uses it for the backup before a run and for the compression.
 
-#include "backup/BackupFront.h"
+#include "backup/BackupOperations.h"
 #include "backup/VaultixJobs.h"
 
 class CoreBackup final : public BackupFront {

@@ -1,4 +1,4 @@
-#include "backup/uBackup.h"
+#include "backup/BackupDialog.h"
 
 #include "backup/BackupTargets.h"
 #include "common/Messages.h"

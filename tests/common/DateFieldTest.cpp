@@ -1,9 +1,9 @@
-#include "common/ui/QelCalendar.h"
+#include "common/ui/DateField.h"
 #include "common/Clock.h"
 #include "common/Format.h"
 #include "common/Messages.h"
-#include "common/ui/AdvDialogs.h"
-#include "common/ui/FrmCalendar.h"
+#include "common/ui/MessageDialogs.h"
+#include "common/ui/CalendarPopup.h"
 
 #include <QApplication>
 #include <QLabel>

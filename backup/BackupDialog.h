@@ -6,8 +6,8 @@
 // 100 ms) ends it, reads the results back and destroys the control. Needs a QApplication;
 // without a window use CoreBackup.
 
-#include "backup/BackupFront.h"
-#include "backup/Vaultix_TLB.h"
+#include "backup/BackupOperations.h"
+#include "backup/BackupControls.h"
 
 #include <QDialog>
 #include <QPointer>

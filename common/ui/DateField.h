@@ -4,7 +4,7 @@
 // any day-first form, or picks one in the calendar pop-up that its "..." button opens.
 
 #include "common/DateTime.h"
-#include "common/ui/FrmCalendar.h"
+#include "common/ui/CalendarPopup.h"
 
 #include <QByteArray>
 #include <QColor>

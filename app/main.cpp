@@ -5,8 +5,8 @@
 #include "app/AppDriver.h"
 #include "app/AppOptions.h"
 #include "app/AppStartup.h"
-#include "app/fm_mainDolvane.h"
-#include "common/ui/AdvDialogs.h"
+#include "app/MainWindow.h"
+#include "common/ui/MessageDialogs.h"
 #include "common/ui/SystemColours.h"
 #include "db/Connection.h"
 

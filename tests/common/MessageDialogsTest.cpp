@@ -1,4 +1,4 @@
-#include "common/ui/AdvDialogs.h"
+#include "common/ui/MessageDialogs.h"
 #include "common/Messages.h"
 
 #include <QApplication>

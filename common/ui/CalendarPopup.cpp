@@ -1,12 +1,12 @@
-#include "common/ui/FrmCalendar.h"
+#include "common/ui/CalendarPopup.h"
 
 #include "common/ui/Panels.h"
 
 #include "common/Clock.h"
 #include "common/Format.h"
 #include "common/ItemList.h"
-#include "common/ui/AdvDialogs.h"
-#include "common/ui/QelCalendar.h"
+#include "common/ui/MessageDialogs.h"
+#include "common/ui/DateField.h"
 #include "common/ui/SystemColours.h"
 
 #include <QCloseEvent>

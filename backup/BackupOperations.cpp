@@ -1,6 +1,6 @@
-#include "backup/BackupFront.h"
+#include "backup/BackupOperations.h"
 
-#include "backup/uFiles.h"
+#include "backup/FileSize.h"
 #include "common/Format.h"
 #include "common/Messages.h"
 #include "env/Locations.h"

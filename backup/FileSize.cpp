@@ -1,4 +1,4 @@
-#include "backup/uFiles.h"
+#include "backup/FileSize.h"
 
 #include <QDir>
 #include <QFileInfo>

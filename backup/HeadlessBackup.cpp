@@ -1,4 +1,4 @@
-#include "backup/CoreBackup.h"
+#include "backup/HeadlessBackup.h"
 
 #include "backup/BackupTargets.h"
 
