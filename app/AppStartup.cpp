@@ -4,6 +4,7 @@
 #include "app/PlainMessages.h"
 #include "app/UiFont.h"
 #include "env/Locations.h"
+#include "env/RunFolder.h"
 
 #include <QApplication>
 #include <QFile>
@@ -25,6 +26,8 @@ StartupUnits::StartupUnits() : fLog(std::make_unique<CLog>()) {
     // Nothing to initialise for COM on this platform; the program folder needs the
     // settings store.
     InitUUtils();
+    // Work folders of runs that crashed or were killed take disk space for ever otherwise.
+    sweepStaleRunFolders();
 }
 
 StartupUnits::~StartupUnits() = default;

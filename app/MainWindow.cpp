@@ -12,6 +12,7 @@
 #include "common/ui/CalendarPopup.h"
 #include "common/ui/DateField.h"
 #include "common/ui/SystemColours.h"
+#include "cleaning/DatabaseFileCheck.h"
 #include "env/Locations.h"
 
 #include <QApplication>
@@ -393,6 +394,13 @@ void TfmMain::DDComplete() {
     // A folder or a vanished file: the caption shows it, nothing else changes.
     if (!QFileInfo(fGDB).isFile())
         return;
+    // A file the run would refuse (no database, a pipe or device behind a link, a second
+    // hard link, a folder that takes no replacement) is refused here already.
+    if (const QString refusal = databaseFileRefusal(LocalGDBFromRemoteGDB(fGDB));
+        !refusal.isEmpty()) {
+        plainMessageBox(this, refusal, QString(), QMessageBox::Critical);
+        return;
+    }
     conx.Close();
     conx.setParam(QStringLiteral("database"), fGDB);
     try {

@@ -113,6 +113,7 @@ public:
     QDateTime cutOffDate() const override;
     const CategoryTree& tree() const override { return fTree; }
     QString Backup(const QString& remoteDBPath, const QString& localDBPath) override;
+    bool compresses() const override { return fCompress; }
     bool Sweep(const QString& remoteDBPath, const QString& localDBPath) override;
 
     // Shows a channel (1, or 2 for any other number) and lets pending messages through.

@@ -1,11 +1,14 @@
 #include "backup/BackupOperations.h"
 
 #include "backup/FileSize.h"
+#include "common/FaultPoint.h"
 #include "common/Format.h"
 #include "common/Messages.h"
 #include "env/Locations.h"
+#include "env/RunFolder.h"
 
 #include <QFile>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -61,7 +64,13 @@ bool BackupFront::Sweep(TBackupClient backupClient, const QString& remoteDBPath,
         return false;
 
     const qint64 oldSize = GetFileSize(localDBPath);
-    QString backupFileName = uu_getUniqueFileName(uu_getTempDir(true), QStringLiteral(".tmp"));
+    // The backup goes to the private folder of the run whose work copy this is, or to a
+    // private folder of its own, never openly into the temporary folder.
+    std::optional<RunFolder> ownFolder;
+    QString folder = runFolderOf(localDBPath);
+    if (folder.isEmpty())
+        folder = ownFolder.emplace().path();
+    QString backupFileName = uu_getUniqueFileName(folder + QLatin1Char('/'), QStringLiteral(".tmp"));
     // Whatever name the component reports is the file to delete, also when an error
     // leaves this function.
     const BackupFileGuard guard(backupFileName);
@@ -78,8 +87,10 @@ bool BackupFront::Sweep(TBackupClient backupClient, const QString& remoteDBPath,
         }
         fSweepBackup = previous;
     }
-    if (ok)
+    if (ok) {
+        faultPoint("compression");
         ok = Restore(backupClient, localDBPath, backupFileName, true);
+    }
 
     if (ok) {
         result = true;

@@ -1,6 +1,8 @@
 #include "backup/VaultixJobs.h"
 
 #include "backup/VaultixLog.h"
+#include "common/FaultPoint.h"
+#include "env/DatabaseLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,8 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -25,7 +29,9 @@ const QString enginePassword = QStringLiteral("quillpine");
 // engine still creates or writes there is gone with it.
 QString makePrivateFolder(const QString& path, const QString& suffix) {
     QString candidate = path + suffix;
-    for (int n = 2; !QDir().mkdir(candidate); ++n) {
+    // Only this account may look inside: the engine writes a station's data there.
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    for (int n = 2; !QDir().mkdir(candidate, ownerOnly); ++n) {
         if (!QFileInfo(candidate).exists() || n > 10000)
             throw std::runtime_error("Could not create the folder " + candidate.toStdString());
         candidate = path + suffix + QString::number(n);
@@ -58,6 +64,19 @@ void syncFile(const QString& path) {
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+// The restored file takes the place of the old one, so it takes its owner, group and mode
+// too (the owner first: a change of owner clears the set-id bits).
+void takeOwnerAndMode(const QString& file, const QString& model) {
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(file);
+    if (::stat(QFile::encodeName(model).constData(), &st) != 0 ||
+        ::chown(name.constData(), st.st_uid, st.st_gid) != 0 ||
+        ::chmod(name.constData(), st.st_mode & 07777) != 0)
+        throw std::system_error(errno, std::generic_category(),
+                                "Could not give " + file.toStdString() + " the owner and mode of " +
+                                    model.toStdString());
 }
 
 void syncFolder(const QString& path) {
@@ -166,6 +185,8 @@ void BackupJob::commit() {
         throw std::logic_error("No backup to keep");
     const QString part = fFolder + QStringLiteral("/backup.part");
     try {
+        // A backup holds what the database holds: it is never more open than the database.
+        QFile::setPermissions(part, QFile::permissions(part) & QFile::permissions(fDatabase));
         syncFile(part);
         renameOver(part, fileName());
     } catch (...) {
@@ -205,6 +226,9 @@ void RestoreJob::work(const LineHandler& onLine, const ProgressHandler& onProgre
         throw std::runtime_error("No database file to restore to");
     if (!QFileInfo(fBackupFile).isFile())
         throw std::runtime_error("Backup file not found: " + fBackupFile.toStdString());
+    // A database in use is refused before the work rather than after it.
+    if (QFileInfo::exists(fDatabase))
+        DatabaseLock inUseCheck(fDatabase);
     // Never restore over the live file: a restore that fails half-way would leave an
     // empty or half-built database in its place.
     const QFileInfo target(fDatabase);
@@ -243,9 +267,14 @@ void RestoreJob::commit() {
         throw std::logic_error("No restored database to keep");
     const QString restored = restoredFile();
     try {
-        // The restored file takes the place of the old one, so it takes its permissions too.
-        if (QFileInfo::exists(fDatabase))
-            QFile::setPermissions(restored, QFile::permissions(fDatabase));
+        // A database that some program has open must not be replaced under it; the lock
+        // also keeps every program away until the restored file is in place.
+        std::optional<DatabaseLock> lock;
+        if (QFileInfo::exists(fDatabase)) {
+            lock.emplace(fDatabase);
+            takeOwnerAndMode(restored, fDatabase);
+        }
+        faultPoint("restored");
         syncFile(restored);
         renameOver(restored, fDatabase);
     } catch (...) {

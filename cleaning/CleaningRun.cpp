@@ -1,16 +1,24 @@
 #include "cleaning/CleaningRun.h"
 
 #include "cleaning/CategoryRules.h"
+#include "cleaning/DatabaseFileCheck.h"
+#include "cleaning/FreeSpaceCheck.h"
 #include "cleaning/RunHost.h"
 #include "cleaning/TableCleaner.h"
 #include "cleaning/TriggerSwitch.h"
 #include "cleaning/WorkFiles.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "common/FaultPoint.h"
+#include "env/DatabaseLock.h"
 #include "env/Locations.h"
+#include "env/RunFolder.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 namespace {
 
@@ -47,13 +55,31 @@ RunOutcome CleaningRun::executeSteps(const QString& fGDB) {
     fRemoved = RemovalReport();
     triggerList.clear();
     max = 0;
+    // The work files of runs that crashed or were killed go first.
+    sweepStaleRunFolders();
+
+    // What cannot work is refused before anything is asked, copied or created.
+    const QString local = LocalGDBFromRemoteGDB(fGDB);
+    if (local.isEmpty()) {
+        fHost.DlgError(QStringLiteral("Could not copy GDB to temp folder: ") + fGDB +
+                       QStringLiteral(": no local file is known for it"));
+        return RunOutcome::CopyToTempFailed;
+    }
+    if (const QString refusal = databaseFileRefusal(local); !refusal.isEmpty()) {
+        fHost.ShowMessage(refusal);
+        fHost.SetStatus(failedStatus());
+        return RunOutcome::Failed;
+    }
+    // A symbolic link stays a link: the file it points to is the one replaced.
+    const QString original = QFileInfo(local).canonicalFilePath();
+    removeStaleReplacements(original);
 
     // The backup offer. Whatever the answer and the result, the run goes on; only an
     // error raised by the backup itself stops it, before anything is copied.
     fName.clear();
     if (fHost.DlgAsk(QStringLiteral("Do you wish to do a backup beforehand?")) == 6) {
         try {
-            fName = fHost.Backup(fGDB, LocalGDBFromRemoteGDB(fGDB));
+            fName = fHost.Backup(fGDB, local);
         } catch (const std::exception& e) {
             fHost.ShowMessage(errorText(e));
             return RunOutcome::Failed;
@@ -63,14 +89,31 @@ RunOutcome CleaningRun::executeSteps(const QString& fGDB) {
     fHost.SetStatus(QStringLiteral("Copying GDB to temp folder"));
     conx.Close();
 
+    // From the copy until the copy back has replaced it, the original is locked as the
+    // engine locks an open database: no program can open it meanwhile, and a program
+    // that has it open now makes the run stop here.
+    std::optional<DatabaseLock> lock;
+    // A station's sales and invoices: nothing the run writes from here on (the engine's
+    // restored copy included) is readable by other accounts.
+    const PrivateFileMode privateFiles;
+    std::optional<RunFolder> workFolder;
     try {
-        gdbName = uu_getUniqueFileName(uu_getTempDir(true), QStringLiteral(".gdb"));
+        lock.emplace(original);
+        const QString tempDir = uu_getTempDir(true);
+        checkFreeSpace(tempDir, QFileInfo(original).absolutePath(), QFileInfo(original).size(),
+                       fHost.compresses());
+        workFolder.emplace(tempDir);
+        gdbName = uu_getUniqueFileName(workFolder->path() + QLatin1Char('/'), QStringLiteral(".gdb"));
     } catch (const std::exception& e) {
         fHost.ShowMessage(errorText(e));
+        fHost.SetStatus(failedStatus());
         return RunOutcome::Failed;
     }
-    if (!copyToNewFile(LocalGDBFromRemoteGDB(fGDB), gdbName)) {
-        fHost.DlgError(QStringLiteral("Could not copy GDB to temp folder"));
+    faultPoint("before-copy");
+    try {
+        copyToNewFile(original, gdbName);
+    } catch (const FileCopyError& e) {
+        fHost.DlgError(QStringLiteral("Could not copy GDB to temp folder: ") + errorText(e));
         return RunOutcome::CopyToTempFailed;
     }
     // From here on the work copy goes on every way out of the run.
@@ -112,10 +155,13 @@ RunOutcome CleaningRun::executeSteps(const QString& fGDB) {
 
     fHost.SetStatus(QStringLiteral("Copying file to original location"));
     fHost.StepProgress(overall);
-    if (!replaceFileSafely(gdbName, LocalGDBFromRemoteGDB(fGDB))) {
-        fHost.DlgError(QStringLiteral("Could not copy GDB back to original"));
+    try {
+        replaceFileSafely(gdbName, original);
+    } catch (const FileCopyError& e) {
+        fHost.DlgError(QStringLiteral("Could not copy GDB back to original: ") + errorText(e));
         return RunOutcome::CopyBackFailed;
     }
+    lock.reset();
     fHost.SetStatus(QStringLiteral("Done"));
     return RunOutcome::Done;
 }

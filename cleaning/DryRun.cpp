@@ -1,6 +1,7 @@
 #include "cleaning/DryRun.h"
 
 #include "cleaning/CategoryRules.h"
+#include "cleaning/DatabaseFileCheck.h"
 #include "cleaning/RunHost.h"
 #include "cleaning/TableCleaner.h"
 #include "cleaning/WorkFiles.h"
@@ -8,8 +9,10 @@
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "env/Locations.h"
+#include "env/RunFolder.h"
 
 #include <set>
+#include <stdexcept>
 
 namespace {
 
@@ -23,11 +26,19 @@ DryRun::DryRun(db::Connection& conx, db::Query& q1, db::Query& q2, RunHost& host
     : fConx(conx), fQ1(q1), fQ2(q2), fHost(host) {}
 
 RemovalReport DryRun::count(const QString& fGDB) {
-    const QString snapshot = uu_getUniqueFileName(uu_getTempDir(true), QStringLiteral(".gdb"));
-    if (!copyToNewFile(LocalGDBFromRemoteGDB(fGDB), snapshot))
-        throw db::DbError(QStringLiteral("dry run"),
-                          QStringLiteral("Could not copy GDB to temp folder"));
-    FileRemover remover(snapshot);
+    sweepStaleRunFolders();
+    const QString local = LocalGDBFromRemoteGDB(fGDB);
+    if (const QString refusal = databaseFileRefusal(local); !refusal.isEmpty())
+        throw std::runtime_error(refusal.toStdString());
+    // The snapshot lives in a private run folder like a run's work copy.
+    const RunFolder folder;
+    const QString snapshot =
+        uu_getUniqueFileName(folder.path() + QLatin1Char('/'), QStringLiteral(".gdb"));
+    try {
+        copyToNewFile(local, snapshot);
+    } catch (const FileCopyError& e) {
+        throw std::runtime_error("Could not copy GDB to temp folder: " + std::string(e.what()));
+    }
 
     struct Detach {
         db::Connection& c;

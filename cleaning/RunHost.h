@@ -37,6 +37,8 @@ public:
         (void)localDBPath;
         return QString();
     }
+    // Whether Sweep compresses (the run makes room for the compression's files only then).
+    virtual bool compresses() const { return true; }
     // The compression of a database through a backup and a restore, auto-started.
     virtual bool Sweep(const QString& remoteDBPath, const QString& localDBPath) {
         (void)remoteDBPath;

@@ -1,5 +1,7 @@
 #include "cleaning/TableCleaner.h"
 
+#include "common/FaultPoint.h"
+
 #include "cleaning/RunHost.h"
 #include "common/ItemList.h"
 #include "db/Connection.h"
@@ -62,6 +64,7 @@ void TableCleaner::restartSequence(const QString& generatorName) {
 void TableCleaner::CleanTable(const QString& tableName, const QString& dates,
                               const QString& generatorName, bool messageOnError) {
     fHost.SetStatus(QStringLiteral("Cleaning: ") + tableName);
+    faultPoint(QByteArray("table:" + tableName.toUtf8()).constData());
     fCurrentTable = fReport.table(tableName);
     fQ1.Close();
     fQ1.SetSQL(GenerateSQLQuery(tableName, dates));
@@ -88,6 +91,7 @@ void TableCleaner::CleanTable(const QString& tableName, const QString& keyField,
                               const std::vector<qint32>* idList, const QString& generatorName,
                               bool messageOnError) {
     fHost.SetStatus(QStringLiteral("Cleaning: ") + tableName);
+    faultPoint(QByteArray("table:" + tableName.toUtf8()).constData());
     fCurrentTable = fReport.table(tableName);
     if (idList) {
         fHost.InitialiseProgress(2, qint64(idList->size()));

@@ -33,6 +33,7 @@ public:
     // The backup before the run (into the daily folder beside the database) and the
     // compression, through the backup component without a window.
     QString Backup(const QString& remoteDBPath, const QString& localDBPath) override;
+    bool compresses() const override { return fCompress; }
     bool Sweep(const QString& remoteDBPath, const QString& localDBPath) override;
 
     // Ends the progress line so that what follows starts on a line of its own.
