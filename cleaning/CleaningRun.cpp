@@ -7,9 +7,9 @@
 #include "cleaning/TableCleaner.h"
 #include "cleaning/TriggerSwitch.h"
 #include "cleaning/WorkFiles.h"
+#include "common/FaultPoint.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "common/FaultPoint.h"
 #include "env/DatabaseLock.h"
 #include "env/Locations.h"
 #include "env/RunFolder.h"
@@ -103,7 +103,8 @@ RunOutcome CleaningRun::executeSteps(const QString& fGDB) {
         checkFreeSpace(tempDir, QFileInfo(original).absolutePath(), QFileInfo(original).size(),
                        fHost.compresses());
         workFolder.emplace(tempDir);
-        gdbName = uu_getUniqueFileName(workFolder->path() + QLatin1Char('/'), QStringLiteral(".gdb"));
+        gdbName =
+            uu_getUniqueFileName(workFolder->path() + QLatin1Char('/'), QStringLiteral(".gdb"));
     } catch (const std::exception& e) {
         fHost.ShowMessage(errorText(e));
         fHost.SetStatus(failedStatus());

@@ -49,8 +49,8 @@ void setFreeSpaceSource(std::function<qint64(const QString& folder)> source) {
     freeSpaceSource() = std::move(source);
 }
 
-void checkFreeSpace(const QString& tempFolder, const QString& databaseFolder,
-                    qint64 databaseSize, bool compress) {
+void checkFreeSpace(const QString& tempFolder, const QString& databaseFolder, qint64 databaseSize,
+                    bool compress) {
     // A compacted database is never larger than the cleaned copy, and a backup not
     // larger than the database, so each file is counted at the database's size.
     const qint64 inTemp = databaseSize * (compress ? 3 : 1);

@@ -16,8 +16,8 @@ public:
 // Throws NotEnoughSpace ("Not enough free space in /tmp: 812 MB needed, 120 MB free") when
 // a folder lacks the room for a run on a database of databaseSize bytes; std::system_error
 // when a folder's free space cannot be read.
-void checkFreeSpace(const QString& tempFolder, const QString& databaseFolder,
-                    qint64 databaseSize, bool compress);
+void checkFreeSpace(const QString& tempFolder, const QString& databaseFolder, qint64 databaseSize,
+                    bool compress);
 
 // Test seam: the free bytes of a folder's file system. An empty function restores the
 // real query.

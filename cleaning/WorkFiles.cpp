@@ -127,17 +127,15 @@ QString replacementTemplate(const QString& target) {
 void removeStaleReplacements(const QString& target) {
     const QFileInfo info(target);
     const QString start = QStringLiteral(".") + info.fileName() + replacementInfix;
-    const QStringList names = QDir(info.absolutePath())
-                                  .entryList({start + QLatin1Char('*')}, QDir::Files |
-                                                                             QDir::Hidden |
-                                                                             QDir::System);
+    const QStringList names =
+        QDir(info.absolutePath())
+            .entryList({start + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         if (name.size() != start.size() + templateSuffix)
             continue;
         const QByteArray path = encoded(info.absolutePath() + QLatin1Char('/') + name);
         struct stat st {};
-        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_uid != ::geteuid())
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
             continue;
         const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)

@@ -61,7 +61,7 @@ TEST_F(ProgramTest, RunOptionCleansTheFileThroughTheWindow) {
     EXPECT_EQ(peek.count(QStringLiteral("TBL_ORDER_HEADER")), orders);
     // Taken half-way through a table: the run state's height.
     EXPECT_EQ(QImage(png).size(), QSize(505, 374));
-    EXPECT_TRUE(workFilesLeft().isEmpty());
+    EXPECT_TRUE(workFilesLeft().isEmpty()) << workFilesLeft().join(u' ').toStdString();
 }
 
 TEST_F(ProgramTest, RunOptionFailsWhenTheFileIsNoDatabase) {

@@ -42,7 +42,8 @@ protected:
     }
     QStringList leftInTemp() const {
         QStringList all;
-        QDirIterator it(tempFolder(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator it(tempFolder(),
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
         while (it.hasNext())
             all << it.next();
@@ -54,9 +55,9 @@ protected:
     }
 };
 
-const QStringList runArgs = {QStringLiteral("--tick"), QStringLiteral("3"), QStringLiteral("--tick"),
-                             QStringLiteral("4"), QStringLiteral("--prior-to"),
-                             QStringLiteral("2023-01-01")};
+const QStringList runArgs = {QStringLiteral("--tick"),     QStringLiteral("3"),
+                             QStringLiteral("--tick"),     QStringLiteral("4"),
+                             QStringLiteral("--prior-to"), QStringLiteral("2023-01-01")};
 
 } // namespace
 
@@ -88,7 +89,8 @@ TEST_F(CliFaultTest, KilledAtAnyStepLeavesTheOriginalWholeAndTheNextRunCleansUp)
         const QByteArray before = fileBytes(station);
 
         const Finished killed = cli(QStringList(runArgs) << station, point);
-        EXPECT_TRUE(killed.crashed) << "the fault point was not reached: " << killed.err.toStdString();
+        EXPECT_TRUE(killed.crashed)
+            << "the fault point was not reached: " << killed.err.toStdString();
         if (point == QLatin1String("after-rename")) {
             EXPECT_EQ(backuptest::rowCounts(station), cleaned);
         } else {

@@ -14,8 +14,8 @@
 #include "support/StationFixture.h"
 
 #include <QDirIterator>
-#include <QRegularExpression>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -113,7 +113,8 @@ TEST_F(RunSafetyTest, DatabaseHeldOpenByAnotherAttachmentIsRefusedAndUntouched) 
     EXPECT_EQ(host.statuses.last(), CleaningRun::failedStatus());
     EXPECT_EQ(host.sweepCalls, 0);
     EXPECT_EQ(fileBytes(station), before);
-    EXPECT_TRUE(entriesUnder(tempFolder()).isEmpty()) << entriesUnder(tempFolder()).join(' ').toStdString();
+    EXPECT_TRUE(entriesUnder(tempFolder()).isEmpty())
+        << entriesUnder(tempFolder()).join(' ').toStdString();
     EXPECT_EQ(stationFolderEntries(), QStringList{"STATION.GDB"});
 }
 
@@ -144,11 +145,12 @@ TEST_F(RunSafetyTest, TemporaryFolderTooSmallIsRefusedBeforeAnyChange) {
         const RunOutcome outcome = run(host);
         if (c.refused) {
             EXPECT_EQ(outcome, RunOutcome::Failed);
-            EXPECT_EQ(host.messages,
-                      QStringList{QStringLiteral("Not enough free space in %1: %2 MB needed, %3 MB free")
-                                      .arg(tempFolder() + QLatin1Char('/'))
-                                      .arg(c.neededMB)
-                                      .arg(c.free / mb)});
+            EXPECT_EQ(
+                host.messages,
+                QStringList{QStringLiteral("Not enough free space in %1: %2 MB needed, %3 MB free")
+                                .arg(tempFolder() + QLatin1Char('/'))
+                                .arg(c.neededMB)
+                                .arg(c.free / mb)});
             EXPECT_EQ(fileBytes(station), before);
         } else {
             EXPECT_EQ(outcome, RunOutcome::Done) << host.messages.join('|').toStdString();
@@ -177,7 +179,9 @@ TEST_F(RunSafetyTest, FileThatCannotWorkIsRefusedBeforeAnythingIsCopied) {
     const QString linked = dir + QStringLiteral("LINKED.GDB");
     ASSERT_TRUE(QFile::copy(station, linked));
     const QString secondName = dir + QStringLiteral("SECOND_NAME.GDB");
-    ASSERT_EQ(::link(QFile::encodeName(linked).constData(), QFile::encodeName(secondName).constData()), 0);
+    ASSERT_EQ(
+        ::link(QFile::encodeName(linked).constData(), QFile::encodeName(secondName).constData()),
+        0);
 
     struct Case {
         QString path;
@@ -258,10 +262,11 @@ TEST_F(RunSafetyTest, UnreadableFileAndReadOnlyFolderAreRefusedForAnOrdinaryAcco
     for (int i = 0; i < int(std::size(cases)); ++i)
         EXPECT_EQ(refusals[i], QStringLiteral("The database file ") + cases[i].path +
                                    QStringLiteral(" cannot be cleaned: ") + cases[i].reason);
-    EXPECT_EQ(QDir(open).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                   QDir::Name),
-              QStringList({"GROUP.GDB", "UNREADABLE.GDB", "ro"}));
-    EXPECT_EQ(QDir(open + QStringLiteral("/ro")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+    EXPECT_EQ(
+        QDir(open).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+        QStringList({"GROUP.GDB", "UNREADABLE.GDB", "ro"}));
+    EXPECT_EQ(QDir(open + QStringLiteral("/ro"))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList({"STATION.GDB"}));
 }
 
@@ -319,17 +324,21 @@ TEST_F(RunSafetyTest, ReplacedFileKeepsOwnerGroupAndModeAndWorkFilesStayPrivate)
         EXPECT_EQ(after.st_mode & 07777, c.mode);
         EXPECT_TRUE(tooOpen.isEmpty()) << tooOpen.join('\n').toStdString();
         // The work copy was looked at, and with compression its backup and restored copy.
-        EXPECT_TRUE(seen.filter(QRegularExpression(QStringLiteral("^[0-9A-F]+\\.gdb$"))).size() > 0);
+        EXPECT_TRUE(seen.filter(QRegularExpression(QStringLiteral("^[0-9A-F]+\\.gdb$"))).size() >
+                    0);
         if (c.compress) {
-            EXPECT_FALSE(seen.filter(QStringLiteral(".fbk")).isEmpty()) << seen.join(' ').toStdString();
-            EXPECT_FALSE(seen.filter(QStringLiteral(".restoring")).isEmpty()) << seen.join(' ').toStdString();
+            EXPECT_FALSE(seen.filter(QStringLiteral(".fbk")).isEmpty())
+                << seen.join(' ').toStdString();
+            EXPECT_FALSE(seen.filter(QStringLiteral(".restoring")).isEmpty())
+                << seen.join(' ').toStdString();
         }
         EXPECT_TRUE(entriesUnder(tempFolder()).isEmpty());
 
         // The operator's backup is never more open than the database it holds.
         const QStringList backups = filesUnder(stationFolder() + QStringLiteral("/Backups"));
         ASSERT_EQ(backups.size(), 1);
-        EXPECT_EQ(statOf(backups.first()).st_mode & 0777 & ~c.mode, 0u) << backups.first().toStdString();
+        EXPECT_EQ(statOf(backups.first()).st_mode & 0777 & ~c.mode, 0u)
+            << backups.first().toStdString();
         QDir(stationFolder() + QStringLiteral("/Backups")).removeRecursively();
         EXPECT_EQ(stationFolderEntries(), QStringList{"STATION.GDB"});
     }
@@ -393,8 +402,9 @@ TEST_F(RunSafetyTest, StaleRunFoldersAreRemovedAndNothingElse) {
     QFile(stale + QStringLiteral("/owner.lock")).open(QIODevice::WriteOnly);
     QFile(stale + QStringLiteral("/1A2B.gdb")).open(QIODevice::WriteOnly);
     // Not recognisably ours: no lock file, a plain file, another prefix, another length.
-    const QStringList foreign = {QStringLiteral("dolvane-run-Xy34Zw"), QStringLiteral("dolvane-run-file"),
-                                 QStringLiteral("other-run-Ab12Cd"), QStringLiteral("dolvane-run-Ab12Cd9")};
+    const QStringList foreign = {
+        QStringLiteral("dolvane-run-Xy34Zw"), QStringLiteral("dolvane-run-file"),
+        QStringLiteral("other-run-Ab12Cd"), QStringLiteral("dolvane-run-Ab12Cd9")};
     ASSERT_TRUE(QDir().mkpath(tmp + foreign[0]));
     QFile(tmp + foreign[1]).open(QIODevice::WriteOnly);
     ASSERT_TRUE(QDir().mkpath(tmp + foreign[2]));

@@ -2,8 +2,8 @@
 // dropped file, the work copy, the triggers, the progress and the messages.
 
 #include "CleaningTest.h"
-#include "env/SettingsStore.h"
 #include "env/Log.h"
+#include "env/SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -89,10 +89,9 @@ TEST_F(RunTest, TriggersAreOffWhileDeletingAndOnAfterwards) {
     host.onStatus = [&](const QString& s) {
         if (s != QLatin1String("Enabling Triggers"))
             return;
-        const QStringList work =
-            QDir(tempFolder()).entryList({QStringLiteral("*.gdb")}, QDir::Files);
+        const QStringList work = workCopies();
         ASSERT_EQ(work.size(), 1);
-        Peek peek(QDir(tempFolder()).filePath(work.first()));
+        Peek peek(work.first());
         db::Query& q = peek.query();
         q.SetSQL(QStringLiteral("select RDB$TRIGGER_NAME, RDB$TRIGGER_INACTIVE from RDB$TRIGGERS "
                                 "where RDB$SYSTEM_FLAG = 0"));
@@ -252,7 +251,10 @@ TEST_F(RunTest, CopyBackThatCannotWriteLeavesTheOriginalUnchanged) {
     ASSERT_TRUE(QFile::remove(stationFolder));
     ASSERT_TRUE(QDir().rename(movedFolder, stationFolder));
 
-    EXPECT_EQ(host.errors, QStringList{"Could not copy GDB back to original"});
+    // The message goes on with the file and the system's reason.
+    ASSERT_EQ(host.errors.size(), 1);
+    EXPECT_EQ(host.errors.first(), QStringLiteral("Could not copy GDB back to original: ") +
+                                       station + QStringLiteral(": Not a directory"));
     EXPECT_EQ(host.statuses.last(), QStringLiteral("Copying file to original location"));
     EXPECT_EQ(fileBytes(station), original);
     EXPECT_EQ(QDir(stationFolder).entryList(QDir::Files | QDir::Hidden),
@@ -261,14 +263,39 @@ TEST_F(RunTest, CopyBackThatCannotWriteLeavesTheOriginalUnchanged) {
 }
 
 TEST_F(RunTest, PathsWithoutALocalFileEndBeforeAnythingIsCopied) {
-    const QString cases[] = {QStringLiteral("srv:/data/SHOP.GDB"),
-                             folder() + QStringLiteral("/NO_SUCH.GDB")};
-    for (const QString& dropped : cases) {
-        SCOPED_TRACE(dropped.toStdString());
+    const QString missing = folder() + QStringLiteral("/NO_SUCH.GDB");
+    struct Case {
+        QString dropped;
+        RunOutcome outcome;
+        QStringList errors;
+        QStringList messages;
+        QStringList statuses;
+    };
+    const Case cases[] = {
+        {QStringLiteral("srv:/data/SHOP.GDB"),
+         RunOutcome::CopyToTempFailed,
+         {QStringLiteral("Could not copy GDB to temp folder: srv:/data/SHOP.GDB: no local file is "
+                         "known for it")},
+         {},
+         {}},
+        {missing,
+         RunOutcome::Failed,
+         {},
+         {QStringLiteral("The database file ") + missing +
+          QStringLiteral(" cannot be cleaned: No such file or directory")},
+         {CleaningRun::failedStatus()}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dropped.toStdString());
         RecordingHost host;
-        EXPECT_EQ(run(host, dropped), RunOutcome::CopyToTempFailed);
-        EXPECT_EQ(host.errors, QStringList{"Could not copy GDB to temp folder"});
-        EXPECT_EQ(host.statuses, QStringList{"Copying GDB to temp folder"});
+        host.askAnswer = 6;
+        EXPECT_EQ(run(host, c.dropped), c.outcome);
+        EXPECT_EQ(host.errors, c.errors);
+        EXPECT_EQ(host.messages, c.messages);
+        EXPECT_EQ(host.statuses, c.statuses);
+        // Found out before the backup is offered.
+        EXPECT_TRUE(host.questions.isEmpty());
+        EXPECT_EQ(host.backupCalls, 0);
         EXPECT_TRUE(workFilesLeft().isEmpty());
     }
 }

@@ -183,9 +183,27 @@ protected:
             qputenv("TMPDIR", fOldTmp);
     }
     QString tempFolder() const { return fDir.filePath(QStringLiteral("tmp")); }
+    // Every file in the temporary folder, however deep (work copies and anything else a
+    // run left there), and the run folders that held them.
     QStringList workFilesLeft() const {
-        return QDir(tempFolder())
-            .entryList({QStringLiteral("*.gdb"), QStringLiteral("*.GDB")}, QDir::Files);
+        QStringList left;
+        QDirIterator it(tempFolder(), QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            left.append(it.next());
+        for (const QString& name :
+             QDir(tempFolder()).entryList({QStringLiteral("dolvane-run-*")}, QDir::Dirs))
+            left.append(name);
+        return left;
+    }
+    // The work copies in the temporary folder (inside their run folders).
+    QStringList workCopies() const {
+        QStringList copies;
+        QDirIterator it(tempFolder(), {QStringLiteral("*.gdb")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            copies.append(it.next());
+        return copies;
     }
     QString folder() const { return fDir.path(); }
     // Runs one of the project's programs with TMPDIR pointed at the test's folder.
