@@ -70,7 +70,8 @@ bool BackupFront::Sweep(TBackupClient backupClient, const QString& remoteDBPath,
     QString folder = runFolderOf(localDBPath);
     if (folder.isEmpty())
         folder = ownFolder.emplace().path();
-    QString backupFileName = uu_getUniqueFileName(folder + QLatin1Char('/'), QStringLiteral(".tmp"));
+    QString backupFileName =
+        uu_getUniqueFileName(folder + QLatin1Char('/'), QStringLiteral(".tmp"));
     // Whatever name the component reports is the file to delete, also when an error
     // leaves this function.
     const BackupFileGuard guard(backupFileName);

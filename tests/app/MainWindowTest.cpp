@@ -2,6 +2,7 @@
 // with two files, a folder, a text file, a station database.
 
 #include "AppTestSupport.h"
+#include "cleaning/DatabaseFileCheck.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
 
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QScreen>
+#include <unistd.h>
 
 using namespace app_testing;
 
@@ -191,6 +193,40 @@ TEST_F(MainWindowTest, DropsAreTakenOrRefusedAsTheDropAreaRules) {
         EXPECT_EQ(dropArea()->caption(), caption);
         EXPECT_EQ(window->GDB(), c.caption.isEmpty() ? gdbBefore : c.caption);
         EXPECT_EQ(startButton()->isEnabled(), c.startAfter);
+    }
+}
+
+TEST_F(MainWindowTest, DropOfAFileTheRunWouldRefuseIsRefusedWithTheReason) {
+    const QString notes = folder() + QStringLiteral("/NOTES.GDB");
+    {
+        QFile f(notes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+    }
+    const QString linked = folder() + QStringLiteral("/LINKED.GDB");
+    ASSERT_TRUE(QFile::copy(station, linked));
+    ASSERT_EQ(::link(QFile::encodeName(linked).constData(),
+                     QFile::encodeName(folder() + QStringLiteral("/SECOND_NAME.GDB")).constData()),
+              0);
+    struct Case {
+        QString path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {notes, "it does not start with a Firebird database header"},
+        {linked, "it has 2 hard links"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        openWindow();
+        messages.seen.clear();
+        EXPECT_TRUE(dropFiles(dropArea(), {c.path}));
+        ASSERT_EQ(messages.seen.size(), 1u);
+        EXPECT_EQ(messages.seen.front().text, databaseFileRefusal(c.path));
+        EXPECT_TRUE(messages.seen.front().text.contains(QLatin1String(c.reason)))
+            << messages.seen.front().text.toStdString();
+        EXPECT_EQ(messages.seen.front().icon, QMessageBox::Critical);
+        EXPECT_FALSE(startButton()->isEnabled());
     }
 }
 
