@@ -102,7 +102,7 @@ TEST(SampleDb, HoldsWhatTheRulesAndTheirTestsNeed) {
             }
         }
     }
-    EXPECT_EQ(multiDated, 7); // TBL_SALES, four more sales tables, TBL_ORDER_HEADER, ...
+    EXPECT_EQ(multiDated, 7); // TBL_SALES, five more sales tables and TBL_ORDER_HEADER
     // Sequences stand past their keys.
     EXPECT_EQ(peek.scalar(
                   QStringLiteral("select gen_id(GEN_SALES_ID, 0) - max(SALES_ID) from TBL_SALES")),
