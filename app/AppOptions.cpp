@@ -2,81 +2,84 @@
 
 #include "cleaning/RunArguments.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
 
 QString appUsage() {
     return QStringLiteral(
-        "usage: dolvane [--drop FILE | --run FILE] [--tick ID]... [--all | --prior-to DATE]\n"
-        "               [--answer-yes | --answer-no] [--no-compress] [--screenshot PNG]\n"
-        "  --drop FILE       drop FILE on the window as the file manager would\n"
-        "  --run FILE        drop FILE, press Start and end when the run is over\n"
-        "                    (exit status 0 when it reached \"Done\", 1 otherwise)\n"
-        "  --tick ID         click the category with that id in the tree\n"
-        "  --all             choose \"Remove All Selected Data\"\n"
-        "  --prior-to DATE   choose \"Remove Data Prior To:\" with DATE (day first as\n"
-        "                    the date field takes it, or yyyy-mm-dd)\n"
-        "  --answer-yes/-no  answer the backup question; every other message is closed\n"
-        "                    at once and printed to stderr\n"
-        "  --no-compress     leave out the compression step of the run\n"
-        "  --screenshot PNG  save a picture of the window: after the drop and the ticks,\n"
-        "                    or with --run half-way through the first table cleaned\n");
+               "usage: dolvane [FILE]\n"
+               "       dolvane [--drop FILE | --run FILE] [--tick ID]... [--all | --prior-to "
+               "DATE]\n"
+               "               [--answer-yes | --answer-no] [--no-compress] [--screenshot PNG]\n"
+               "  FILE               open the window with FILE as if it had been dropped on it\n"
+               "Developer options, for screenshots and for timing a run through the window:\n"
+               "  --drop FILE        drop FILE on the window as the file manager would\n"
+               "  --run FILE         drop FILE, press Start and end when the run is over\n"
+               "                     (exit status 0 when it reached \"Done\", 1 otherwise)\n"
+               "  --answer-yes/-no   answer the backup question; every other message is closed\n"
+               "                     at once and printed to stderr\n"
+               "  --screenshot PNG   save a picture of the window: after the drop and the ticks,\n"
+               "                     or with --run half-way through the first table cleaned\n") +
+           SharedRunOptions::usageLines();
 }
 
 std::optional<AppOptions> parseAppArguments(const QStringList& arguments, QString* error) {
-    AppOptions o;
+    QCommandLineParser parser;
+    prepareParser(parser);
+    const SharedRunOptions shared(parser);
+    const QCommandLineOption drop(QStringLiteral("drop"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption run(QStringLiteral("run"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption answerYes(QStringLiteral("answer-yes"));
+    const QCommandLineOption answerNo(QStringLiteral("answer-no"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(),
+                                        QStringLiteral("PNG"));
+    parser.addOptions({drop, run, answerYes, answerNo, screenshot});
+
     auto fail = [&](const QString& text) {
         *error = text;
         return std::nullopt;
     };
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= arguments.size())
-                return std::nullopt;
-            return arguments[++i];
-        };
-        if (a == QLatin1String("--drop") || a == QLatin1String("--run")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return fail(a + QStringLiteral(" needs a file"));
-            if (!o.drop.isEmpty())
-                return fail(QStringLiteral("one file only"));
-            o.drop = QFileInfo(*v).absoluteFilePath();
-            o.run = o.run || a == QLatin1String("--run");
-        } else if (a == QLatin1String("--tick")) {
-            const auto v = value();
-            const auto id = v ? parseCategoryId(*v) : std::nullopt;
-            if (!id)
-                return fail(QStringLiteral("--tick needs a category id"));
-            o.ticks.push_back(*id);
-        } else if (a == QLatin1String("--all")) {
-            if (o.priorTo)
-                return fail(QStringLiteral("--all and --prior-to exclude each other"));
-            o.priorTo = false;
-        } else if (a == QLatin1String("--prior-to")) {
-            const auto v = value();
-            if (!v)
-                return fail(QStringLiteral("--prior-to needs a date"));
-            if (o.priorTo)
-                return fail(QStringLiteral("--all and --prior-to exclude each other"));
-            o.cutOff = parseCutOffDate(*v);
-            if (!o.cutOff.isValid())
-                return fail(QStringLiteral("Invalid Date: ") + *v);
-            o.priorTo = true;
-        } else if (a == QLatin1String("--answer-yes") || a == QLatin1String("--answer-no")) {
-            if (o.answer)
-                return fail(QStringLiteral("one answer only"));
-            o.answer = a == QLatin1String("--answer-yes") ? 6 : 7;
-        } else if (a == QLatin1String("--no-compress")) {
-            o.compress = false;
-        } else if (a == QLatin1String("--screenshot")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return fail(QStringLiteral("--screenshot needs a file"));
-            o.screenshot = QFileInfo(*v).absoluteFilePath();
-        } else {
-            return fail(QStringLiteral("unknown option ") + a);
-        }
+    // The parser skips the first entry, the program's name.
+    if (!parser.parse(QStringList{QStringLiteral("dolvane")} + arguments))
+        return fail(parser.errorText());
+
+    AppOptions o;
+    o.help = shared.helpAsked();
+    o.version = shared.versionAsked();
+    if (o.help || o.version)
+        return o;
+    const auto choices = shared.read(error);
+    if (!choices)
+        return std::nullopt;
+    o.ticks = choices->ticks;
+    o.priorTo = choices->priorTo;
+    o.cutOff = choices->cutOff;
+    o.compress = choices->compress;
+
+    const QStringList files = parser.values(drop) + parser.values(run);
+    const QStringList positional = parser.positionalArguments();
+    if (files.size() + positional.size() > 1)
+        return fail(QStringLiteral("one file only"));
+    for (const QString& file : files) {
+        if (file.isEmpty())
+            return fail(QStringLiteral("--drop and --run need a file"));
+        o.drop = QFileInfo(file).absoluteFilePath();
+    }
+    o.run = parser.isSet(run);
+    if (!positional.isEmpty()) {
+        if (positional.first().isEmpty())
+            return fail(QStringLiteral("no file given"));
+        o.open = QFileInfo(positional.first()).absoluteFilePath();
+    }
+    if (parser.isSet(answerYes) && parser.isSet(answerNo))
+        return fail(QStringLiteral("one answer only"));
+    if (parser.isSet(answerYes) || parser.isSet(answerNo))
+        o.answer = parser.isSet(answerYes) ? 6 : 7;
+    if (parser.isSet(screenshot)) {
+        const QString png = parser.value(screenshot);
+        if (png.isEmpty())
+            return fail(QStringLiteral("--screenshot needs a file"));
+        o.screenshot = QFileInfo(png).absoluteFilePath();
     }
     return o;
 }

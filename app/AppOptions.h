@@ -11,6 +11,11 @@
 #include <vector>
 
 struct AppOptions {
+    // --help or --version: print and end before any window exists.
+    bool help = false;
+    bool version = false;
+    // `dolvane FILE`: the window opens with FILE as if it had been dropped on it.
+    QString open;
     // The file dropped on the drop area once the window shows (--drop or --run).
     QString drop;
     // Press Start after the drop and end the program when the run is over.
@@ -29,6 +34,8 @@ struct AppOptions {
     QString screenshot;
 };
 
-// Parses the arguments after the program name; nullopt with *error set for bad usage.
+// Parses the arguments after the program name (Qt's own options are not taken: the
+// arguments are read before the application object exists); nullopt with *error set for
+// bad usage.
 std::optional<AppOptions> parseAppArguments(const QStringList& arguments, QString* error);
 QString appUsage();

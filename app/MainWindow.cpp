@@ -5,7 +5,7 @@
 #include "app/ProgressRing.h"
 #include "app/UiFont.h"
 #include "backup/BackupDialog.h"
-#include "common/Clock.h"
+#include "cleaning/RunArguments.h"
 #include "common/DateTime.h"
 #include "common/Format.h"
 #include "common/ui/MessageDialogs.h"
@@ -358,7 +358,7 @@ void TfmMain::FormShow() {
     tv->expandAll();
     tv->selectNode(0);
 
-    QelCalendar1->SetDate(valueFromDate(QDate(currentDate().year(), 1, 1)));
+    QelCalendar1->SetDate(valueFromDate(defaultCutOffDate()));
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

@@ -44,6 +44,10 @@ public:
     // Lets the operator move the borderless window by dragging this panel.
     void setMovesWindow(bool on) { fMovesWindow = on; }
 
+    // The dropped items, once the drag-and-drop operation itself has finished (also the
+    // file named on the command line).
+    void WMDropFiles(const QList<QUrl>& urls);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -56,8 +60,6 @@ protected:
 private:
     TfmMain* form() const;
     bool dropsAllowed() const;
-    // The dropped items, once the drag-and-drop operation itself has finished.
-    void WMDropFiles(const QList<QUrl>& urls);
 
     int fTag = 0;
     QString fCaption;

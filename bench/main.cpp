@@ -63,8 +63,8 @@ void prepareCopy(const QString& path) {
     {
         db::Query q1(conx);
         TriggerSwitch triggers(q1);
-        for (const QString& name : triggers.listTriggers())
-            triggers.SetTriggerStatus(name, false);
+        for (const ListedTrigger& t : triggers.listTriggers())
+            triggers.SetTriggerStatus(t.name, false);
         conx.Commit();
     }
     conx.Close();

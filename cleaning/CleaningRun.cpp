@@ -170,7 +170,13 @@ RunOutcome CleaningRun::executeSteps(const QString& fGDB) {
 void CleaningRun::protectedBlock(const QString& fGDB) {
     Q_UNUSED(fGDB);
     TriggerSwitch triggers(q1);
-    triggerList = triggers.listTriggers();
+    // A trigger the station switched off itself stays off after the run.
+    QStringList inactiveBefore;
+    for (const ListedTrigger& t : triggers.listTriggers()) {
+        triggerList.append(t.name);
+        if (!t.active)
+            inactiveBefore.append(t.name);
+    }
     std::sort(triggerList.begin(), triggerList.end(), [](const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
@@ -202,7 +208,8 @@ void CleaningRun::protectedBlock(const QString& fGDB) {
     fHost.InitialiseProgress(phase, triggerList.size());
     for (const QString& name : std::as_const(triggerList)) {
         fHost.StepProgress(phase);
-        triggers.SetTriggerStatus(name, true);
+        if (!inactiveBefore.contains(name))
+            triggers.SetTriggerStatus(name, true);
     }
     conx.Commit();
     // The engine lets go of the work copy before it is compressed and copied.

@@ -8,17 +8,21 @@ QString quotedIdentifier(const QString& name) {
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
-QStringList TriggerSwitch::listTriggers() {
+std::vector<ListedTrigger> TriggerSwitch::listTriggers() {
     fQ1.Close();
     fQ1.SetSQL(QStringLiteral("select * from RDB$TRIGGERS where RDB$TRIGGER_NAME like 'T%' and "
                               "RDB$RELATION_NAME like 'TBL_%'"));
     const db::ResultSet rows = fQ1.Open();
     const int column = rows.columnIndex(QStringLiteral("RDB$TRIGGER_NAME"));
-    QStringList names;
-    for (qsizetype r = 0; r < rows.rowCount(); ++r)
-        names.append(rows.asString(r, column));
+    const int inactive = rows.columnIndex(QStringLiteral("RDB$TRIGGER_INACTIVE"));
+    std::vector<ListedTrigger> listed;
+    for (qsizetype r = 0; r < rows.rowCount(); ++r) {
+        // A null flag counts as active, as the engine treats it.
+        const bool active = rows.isNull(r, inactive) || rows.asInt32(r, inactive) == 0;
+        listed.push_back({rows.asString(r, column), active});
+    }
     fQ1.Close();
-    return names;
+    return listed;
 }
 
 void TriggerSwitch::SetTriggerStatus(const QString& trigger, bool setActive) {

@@ -1,11 +1,12 @@
 #include "cli/CliHost.h"
 
 #include "backup/HeadlessBackup.h"
+#include "cleaning/RunArguments.h"
 
 #include <unistd.h>
 
 CliHost::CliHost(std::FILE* out) : fOut(out), fInteractive(::isatty(fileno(out)) != 0) {
-    fCutOff = QDateTime(QDate(QDate::currentDate().year(), 1, 1), QTime(0, 0));
+    fCutOff = QDateTime(defaultCutOffDate(), QTime(0, 0));
     fSinceDraw.start();
 }
 
@@ -48,7 +49,21 @@ void CliHost::draw(bool force) {
     fSinceDraw.restart();
 }
 
+void CliHost::beginStep(const QString& status) {
+    endStep();
+    fSteps.push_back({status, 0});
+    fStepOpen = true;
+    fStepTime.start();
+}
+
+void CliHost::endStep() {
+    if (fStepOpen)
+        fSteps.back().milliseconds = fStepTime.elapsed();
+    fStepOpen = false;
+}
+
 void CliHost::SetStatus(const QString& s) {
+    beginStep(s);
     fStatus = s;
     line(s);
     draw(true);
@@ -76,14 +91,17 @@ int CliHost::DlgAsk(const QString& question) {
 }
 
 void CliHost::DlgError(const QString& message) {
+    fMessages << message;
     line(QStringLiteral("Error: ") + message);
 }
 
 void CliHost::ShowMessage(const QString& text) {
+    fMessages << text;
     line(text);
 }
 
 void CliHost::finish() {
+    endStep();
     if (fBarShown) {
         std::fputs("\n", fOut);
         std::fflush(fOut);
@@ -93,7 +111,9 @@ void CliHost::finish() {
 
 QString CliHost::Backup(const QString& remoteDBPath, const QString& localDBPath) {
     QString error;
+    beginStep(QStringLiteral("Backup"));
     const QString file = backupBeforeRun(remoteDBPath, localDBPath, &error);
+    endStep();
     line(file.isEmpty() ? QStringLiteral("Backup failed: ") + error
                         : QStringLiteral("Backup written to ") + file);
     return file;

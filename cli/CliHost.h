@@ -7,9 +7,11 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <cstdio>
+#include <vector>
 
-class CliHost : public RunHost {
+class CliHost final : public RunHost {
 public:
     explicit CliHost(std::FILE* out = stderr);
 
@@ -36,8 +38,18 @@ public:
     bool compresses() const override { return fCompress; }
     bool Sweep(const QString& remoteDBPath, const QString& localDBPath) override;
 
-    // Ends the progress line so that what follows starts on a line of its own.
+    // Ends the progress line so that what follows starts on a line of its own, and the
+    // time of the last step.
     void finish();
+
+    // Each status of the run (and the backup before it) with the time until the next one.
+    struct StepTime {
+        QString status;
+        qint64 milliseconds = 0;
+    };
+    const std::vector<StepTime>& steps() const { return fSteps; }
+    // The texts of the error dialogs and messages of the run, in order.
+    const QStringList& messages() const { return fMessages; }
 
 private:
     struct Channel {
@@ -48,6 +60,8 @@ private:
     static int percent(const Channel& c);
     void draw(bool force);
     void line(const QString& text);
+    void beginStep(const QString& status);
+    void endStep();
 
     std::FILE* fOut;
     bool fInteractive;
@@ -60,4 +74,8 @@ private:
     Channel fChannels[2];
     bool fBarShown = false;
     QElapsedTimer fSinceDraw;
+    std::vector<StepTime> fSteps;
+    bool fStepOpen = false;
+    QElapsedTimer fStepTime;
+    QStringList fMessages;
 };

@@ -2,74 +2,69 @@
 
 #include "cleaning/RunArguments.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
 
 QString cliUsage() {
     return QStringLiteral(
-        "usage: dolvane-cli [--all | --prior-to DATE] [--tick ID]... [--backup] [--no-compress]\n"
-        "                   [--dry-run] FILE\n"
-        "  --all            remove all the data of the ticked categories\n"
-        "  --prior-to DATE  remove the data dated before DATE (dd/mm/yyyy or yyyy-mm-dd;\n"
-        "                   the default is prior to 1 January of this year)\n"
-        "  --tick ID        click the category with that id (ticks spread to its children)\n"
-        "  --backup         back the database up before the run\n"
-        "  --no-compress    skip the compression of the cleaned database\n"
-        "  --dry-run        count per table what the run would remove; change nothing\n");
+               "usage: dolvane-cli [--all | --prior-to DATE] [--tick ID]... [--backup] "
+               "[--no-compress]\n"
+               "                   [--dry-run] [--json] [--] FILE\n"
+               "  FILE               the station database (a local path, or the server path\n"
+               "                     under which the database list names it)\n"
+               "  --backup           back the database up before the run\n"
+               "  --dry-run          count per table what the run would remove; change nothing\n"
+               "  --json             print one JSON object on stdout instead of the table\n"
+               "  --                 end of the options: what follows is the file, even when\n"
+               "                     it begins with \"-\"\n") +
+           SharedRunOptions::usageLines() +
+           QStringLiteral("Without --all or --prior-to the run removes the data dated before "
+                          "1 January of this year.\n"
+                          "Exit status: 0 when the run reached \"Done\", 1 when it failed "
+                          "(the file is unchanged),\n"
+                          "2 for bad usage.\n");
 }
 
 std::optional<CliOptions> parseCliArguments(const QStringList& arguments, QString* error) {
-    CliOptions o;
-    bool modeGiven = false;
+    QCommandLineParser parser;
+    prepareParser(parser);
+    const SharedRunOptions shared(parser);
+    const QCommandLineOption backup(QStringLiteral("backup"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    parser.addOptions({backup, dryRun, json});
+
     auto fail = [&](const QString& text) {
         *error = text;
         return std::nullopt;
     };
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= arguments.size())
-                return std::nullopt;
-            return arguments[++i];
-        };
-        if (a == QLatin1String("--all")) {
-            if (modeGiven)
-                return fail(QStringLiteral("--all and --prior-to exclude each other"));
-            modeGiven = true;
-            o.priorTo = false;
-        } else if (a == QLatin1String("--prior-to")) {
-            const auto v = value();
-            if (!v)
-                return fail(QStringLiteral("--prior-to needs a date"));
-            if (modeGiven)
-                return fail(QStringLiteral("--all and --prior-to exclude each other"));
-            modeGiven = true;
-            const QDate d = parseCutOffDate(*v);
-            if (!d.isValid())
-                return fail(QStringLiteral("Invalid Date: ") + *v);
-            o.priorTo = true;
-            o.cutOff = QDateTime(d, QTime(0, 0));
-        } else if (a == QLatin1String("--tick")) {
-            const auto v = value();
-            const auto id = v ? parseCategoryId(*v) : std::nullopt;
-            if (!id)
-                return fail(QStringLiteral("--tick needs a category id"));
-            o.ticks.push_back(*id);
-        } else if (a == QLatin1String("--backup")) {
-            o.backup = true;
-        } else if (a == QLatin1String("--no-compress")) {
-            o.compress = false;
-        } else if (a == QLatin1String("--dry-run")) {
-            o.dryRun = true;
-        } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
-            return fail(QStringLiteral("unknown option ") + a);
-        } else if (!o.file.isEmpty()) {
-            return fail(QStringLiteral("one database file only"));
-        } else {
-            o.file = a;
-        }
-    }
-    if (o.file.isEmpty())
+    // The parser skips the first entry, the program's name.
+    if (!parser.parse(QStringList{QStringLiteral("dolvane-cli")} + arguments))
+        return fail(parser.errorText());
+
+    CliOptions o;
+    o.help = shared.helpAsked();
+    o.version = shared.versionAsked();
+    if (o.help || o.version)
+        return o;
+    const auto choices = shared.read(error);
+    if (!choices)
+        return std::nullopt;
+    o.ticks = choices->ticks;
+    o.priorTo = choices->priorTo.value_or(true);
+    o.cutOff =
+        QDateTime(choices->cutOff.isValid() ? choices->cutOff : defaultCutOffDate(), QTime(0, 0));
+    o.compress = choices->compress;
+    o.backup = parser.isSet(backup);
+    o.dryRun = parser.isSet(dryRun);
+    o.json = parser.isSet(json);
+
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return fail(QStringLiteral("one database file only"));
+    if (files.isEmpty() || files.first().isEmpty())
         return fail(QStringLiteral("no database file given"));
+    o.file = files.first();
     // A relative local path is made absolute; a server form ("srv:/data/SHOP.GDB") stays.
     const qsizetype colon = o.file.indexOf(QLatin1Char(':'));
     const qsizetype slash = o.file.indexOf(QLatin1Char('/'));

@@ -9,13 +9,19 @@
 #include <vector>
 
 struct CliOptions {
+    // --help or --version: print and end.
+    bool help = false;
+    bool version = false;
     QString file;
     bool priorTo = true;
-    QDateTime cutOff; // invalid: 1 January of the current year
+    // --prior-to's date, else 1 January of the current year by the program's clock.
+    QDateTime cutOff;
     std::vector<int> ticks;
     bool backup = false;
     bool compress = true;
     bool dryRun = false;
+    // One JSON object on stdout instead of the table.
+    bool json = false;
 };
 
 // The options, or an error text for bad usage.

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -126,6 +127,9 @@ const char* const triggers[] = {
     "create trigger LOG_PRICE_DELETE for TBL_STOCK_PRICES active after delete position 0 as "
     "begin insert into TBL_PRICE_LOG (LOG_ID, PRICE_ID, LOGGED_AT) values "
     "(gen_id(GEN_PRICE_LOG_ID, 1), old.PRICE_ID, current_timestamp); end",
+    // A name holding a double quote: switched only when the quote is doubled.
+    "create trigger \"TPOS \"\"import\"\" guard\" for TBL_POS_IMPORTS active before delete "
+    "position 0 as begin exception E_PROTECTED_ROW; end",
     // Starts with T but belongs to a table outside "TBL_%".
     "create trigger TRG_STATION_INFO_BU for STATION_INFO active before update position 0 as "
     "begin new.EDITED_AT = current_timestamp; end",
@@ -173,6 +177,18 @@ public:
 private:
     std::mt19937_64 fEngine;
 };
+
+// The dates of one of the first rows of a table with several date columns: row r is old
+// in column r % n alone and recent (first round) or null (second round) in the others, so
+// a rule that leaves out any one column keeps a row it had to remove.
+std::optional<std::vector<QDateTime>> oneOldColumn(std::int64_t row, int columns) {
+    if (row >= 2 * columns)
+        return std::nullopt;
+    const QDateTime recent(lastSampleDate().addDays(-20 - row), QTime(10, 0));
+    std::vector<QDateTime> dates(size_t(columns), row < columns ? recent : QDateTime());
+    dates[size_t(row % columns)] = QDateTime(firstSampleDate().addDays(40 + row), QTime(10, 0));
+    return dates;
+}
 
 DbValue ts(const QDateTime& v) {
     return DbValue::timestamp(v);
@@ -248,10 +264,15 @@ void createStationDatabase(const QString& path, const StationDbOptions& options)
          {"SALES_ID", "TRANS_DATE", "SALES_DATE", "TILL_NO", "STOCK_CODE", "QTY", "AMOUNT",
           "VAT_RATE"},
          sales, [&](std::int64_t i) {
-             const QDateTime t = rnd.dateTime();
+             QDateTime t = rnd.dateTime();
+             QDateTime t2 = rnd.near(t);
+             if (const auto d = oneOldColumn(i, 2)) {
+                 t = (*d)[0];
+                 t2 = (*d)[1];
+             }
              return std::vector<DbValue>{DbValue::int64(salesBase + i + 1),
                                          ts(t),
-                                         ts(rnd.near(t)),
+                                         ts(t2),
                                          DbValue::int32(int(rnd.between(1, 6))),
                                          DbValue::text(rnd.code("STK", 2000)),
                                          DbValue::real(double(rnd.between(1, 80000)) / 1000.0),
@@ -268,8 +289,13 @@ void createStationDatabase(const QString& path, const StationDbOptions& options)
     };
     auto twoDates = [&](const QString& table, const QStringList& columns, std::int64_t count) {
         fill(conx, table, columns, count, [&](std::int64_t i) {
-            const QDateTime t = rnd.dateTime();
-            return std::vector<DbValue>{DbValue::int32(int(i + 1)), ts(t), ts(rnd.near(t)),
+            QDateTime t = rnd.dateTime();
+            QDateTime t2 = rnd.near(t);
+            if (const auto d = oneOldColumn(i, 2)) {
+                t = (*d)[0];
+                t2 = (*d)[1];
+            }
+            return std::vector<DbValue>{DbValue::int32(int(i + 1)), ts(t), ts(t2),
                                         DbValue::text(rnd.code("P", 900))};
         });
     };
@@ -310,11 +336,16 @@ void createStationDatabase(const QString& path, const StationDbOptions& options)
     fill(conx, QStringLiteral("TBL_ORDER_HEADER"),
          {"ORDER_ID", "SUPPLIER_CODE", "SENT_DATE", "DELIVERED_DATE", "INV_DATE", "TOTAL"}, orders,
          [&](std::int64_t i) {
-             const QDateTime sent = rnd.dateTime();
-             const QDateTime delivered =
+             QDateTime sent = rnd.dateTime();
+             QDateTime delivered =
                  sent.isValid() ? sent.addDays(rnd.between(1, 5)) : rnd.near(sent);
-             const QDateTime invoiced =
+             QDateTime invoiced =
                  rnd.chance(20) ? QDateTime() : delivered.addDays(rnd.between(0, 30));
+             if (const auto d = oneOldColumn(i, 3)) {
+                 sent = (*d)[0];
+                 delivered = (*d)[1];
+                 invoiced = (*d)[2];
+             }
              return std::vector<DbValue>{DbValue::int32(int(i + 1)),
                                          DbValue::text(rnd.code("SUP", 40)),
                                          ts(sent),

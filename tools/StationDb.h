@@ -17,7 +17,9 @@ struct StationDbOptions {
 
 // Row dates fall in [firstSampleDate(), lastSampleDate()); roughly half lie before
 // midSampleDate(). Some are null, some exactly at midnight, and some exactly on
-// 1 January of a year at midnight (the usual cut-off).
+// 1 January of a year at midnight (the usual cut-off). In every table with more than one
+// date column the first rows are old (in the first sample year) in exactly one column and
+// recent (in the last sample weeks) or null in the others, one pair of rows per column.
 QDate firstSampleDate();
 QDate midSampleDate();
 QDate lastSampleDate();

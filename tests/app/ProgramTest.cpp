@@ -13,21 +13,29 @@ namespace {
 
 struct ProgramResult {
     int exitCode = -1;
+    QString out;
     QString err;
 };
 
 class ProgramTest : public testing_support::StationTest {
 protected:
-    ProgramResult dolvane(const QStringList& args) {
+    // Offscreen, or with displayless true on a platform that needs a display, without one.
+    ProgramResult dolvane(const QStringList& args, bool displayless = false) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TMPDIR"), tempFolder());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"),
+                   displayless ? QStringLiteral("xcb") : QStringLiteral("offscreen"));
+        if (displayless) {
+            env.remove(QStringLiteral("DISPLAY"));
+            env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        }
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(DOLVANE_EXE), args);
         EXPECT_TRUE(p.waitForFinished(300000));
         ProgramResult r;
         r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }
@@ -79,6 +87,49 @@ TEST_F(ProgramTest, BadUsageEndsWithStatus2) {
     const ProgramResult r = dolvane({"--tick", "nine"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains(QStringLiteral("usage: dolvane")));
+}
+
+TEST_F(ProgramTest, HelpVersionAndBadUsageNeedNoDisplay) {
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* out;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "usage: dolvane [FILE]", ""},
+        {{"-h"}, 0, "usage: dolvane [FILE]", ""},
+        {{"--version"}, 0, "dolvane 0.", ""},
+        {{"--tick", "nine"}, 2, "", "usage: dolvane"},
+        {{station, "--drop", station}, 2, "", "one file only"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const ProgramResult r = dolvane(c.args, true);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        if (*c.out)
+            EXPECT_TRUE(r.out.startsWith(QLatin1String(c.out))) << r.out.toStdString();
+        else
+            EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.err))) << r.err.toStdString();
+    }
+}
+
+// `dolvane FILE` opens the window with FILE taken as a drop: the window looks exactly as
+// after dropping the file, and not as without one.
+TEST_F(ProgramTest, FileArgumentOpensTheWindowWithTheFileDropped) {
+    auto shot = [&](const QStringList& args, const char* name) {
+        const QString png = folder() + u'/' + QLatin1String(name);
+        const ProgramResult r = dolvane(args + QStringList{"--tick", "3", "--screenshot", png});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QImage(png);
+    };
+    const QImage opened = shot({station}, "opened.png");
+    const QImage dropped = shot({"--drop", station}, "dropped.png");
+    const QImage none = shot({}, "none.png");
+    ASSERT_FALSE(opened.isNull());
+    EXPECT_EQ(opened, dropped);
+    EXPECT_NE(opened, none);
 }
 
 } // namespace

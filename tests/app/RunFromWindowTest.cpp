@@ -144,7 +144,7 @@ TEST_F(RunFromWindowTest, FullRunCleansTheDroppedDatabaseAndShowsTheEnd) {
     EXPECT_TRUE(statuses.contains(QStringLiteral("Cleaning: TBL_SALES")));
     EXPECT_EQ(label("lbStatus1"), QStringLiteral("Step 11 of 11"));
     EXPECT_EQ(window->progressCurrent(1), 11);
-    EXPECT_EQ(label("lbStatus2"), QStringLiteral("Step 6 of 6")); // the six switched triggers
+    EXPECT_EQ(label("lbStatus2"), QStringLiteral("Step 7 of 7")); // the seven switched triggers
     QImage full = makeRingSurface(80);
     drawProgressRing(full, 100, toQColor(clBtnFace));
     EXPECT_EQ(child<QLabel>("Image1")->pixmap().toImage().convertToFormat(full.format()), full);

@@ -169,10 +169,21 @@ TEST_F(TreeTest, TheRunReadsTheTableTheTreeShows) {
     clickNode(LiveStock);
     clickNode(Bank);
     const RunHost& host = *window;
-    EXPECT_EQ(&host.tree(), &window->tree());
     EXPECT_EQ(host.tree().tickedCount(), 5);
     for (const int id : {2, 3, 4, 9, 6})
         EXPECT_TRUE(host.tree().isTicked(host.tree().indexOfCategory(id))) << id;
+    // What the run reads is what the view draws, node by node: the tick image on screen
+    // and the row's text.
+    TCategoryTreeView& tv = window->categoryView();
+    ASSERT_EQ(host.tree().count(), Scales + 1);
+    for (int node = 0; node < host.tree().count(); ++node) {
+        SCOPED_TRACE(node);
+        EXPECT_EQ(tickPixel(tv, node, {7, 10}), host.tree().isTicked(node)
+                                                    ? TickImages::tickColour()
+                                                    : TickImages::insideColour());
+        EXPECT_EQ(tv.categories().indexOfNode(node).data(Qt::DisplayRole).toString(),
+                  host.tree().text(node));
+    }
 }
 
 } // namespace

@@ -65,8 +65,19 @@ QString allNull(const DatedTable& t) {
     return parts.join(QStringLiteral(" and "));
 }
 
+// Rows old in that one date column alone, recent or null in the others.
+QString oldOnlyIn(const DatedTable& t, const QString& column) {
+    QStringList parts{QStringLiteral("(%1 < :C)").arg(column)};
+    for (const QString& d : t.dates) {
+        if (d != column)
+            parts << QStringLiteral("(%1 >= :C or %1 is null)").arg(d);
+    }
+    return parts.join(QStringLiteral(" and "));
+}
+
 struct TableFigures {
     qint64 total = 0, old = 0, atCutOffOnly = 0, allNull = 0;
+    std::vector<qint64> oldOnlyIn; // per date column, for tables with more than one
 };
 
 std::vector<db::DbValue> cut(const QDateTime& c, int n) {
@@ -85,6 +96,12 @@ TableFigures figures(Peek& peek, const DatedTable& t, const QDateTime& c) {
                                  cut(c, 2 * n));
     f.allNull =
         peek.scalar(QStringLiteral("select count(*) from %1 where %2").arg(table, allNull(t)));
+    for (const QString& column : t.dates) {
+        if (n > 1)
+            f.oldOnlyIn.push_back(peek.scalar(
+                QStringLiteral("select count(*) from %1 where %2").arg(table, oldOnlyIn(t, column)),
+                cut(c, n)));
+    }
     return f;
 }
 
@@ -144,6 +161,12 @@ TEST_F(RulesTest, PriorToModeRemovesExactlyTheOldRowsOfEveryTable) {
         EXPECT_EQ(a.atCutOffOnly, b.atCutOffOnly); // strictly before: rows at the cut-off stay
         EXPECT_EQ(a.allNull, b.allNull);           // rows without dates are never selected
         EXPECT_EQ(report.removed(table), quint64(b.old));
+        // Each date column alone removes its old rows: none is left out of the condition.
+        for (size_t i = 0; i < b.oldOnlyIn.size(); ++i) {
+            SCOPED_TRACE(t.dates[qsizetype(i)].toStdString());
+            ASSERT_GT(b.oldOnlyIn[i], 0);
+            EXPECT_EQ(a.oldOnlyIn[i], 0);
+        }
     }
     EXPECT_GT(before["TBL_SALES"].atCutOffOnly + before["TBL_HSALES"].atCutOffOnly, 0);
     EXPECT_GT(before["TBL_SALES"].allNull, 0);

@@ -2,6 +2,7 @@
 // dropped file, the work copy, the triggers, the progress and the messages.
 
 #include "CleaningTest.h"
+#include "cleaning/TriggerSwitch.h"
 #include "env/Log.h"
 #include "env/SettingsStore.h"
 
@@ -12,8 +13,9 @@ using namespace testing_support;
 
 namespace {
 
-const QStringList switchedTriggers = {"TRG_ORDER_HEADER_AD", "TRG_SALES_BD",    "TRG_SALES_BI",
-                                      "TRG_STOCK_PRICES_BI", "Tsales ex guard", "TX_NOTES_BU"};
+const QStringList switchedTriggers = {
+    "TPOS \"import\" guard", "TRG_ORDER_HEADER_AD", "TRG_SALES_BD", "TRG_SALES_BI",
+    "TRG_STOCK_PRICES_BI",   "Tsales ex guard",     "TX_NOTES_BU"};
 
 using RunTest = CleaningTest;
 
@@ -128,6 +130,42 @@ TEST_F(RunTest, TriggersAreOffWhileDeletingAndOnAfterwards) {
     EXPECT_EQ(peek.count(QStringLiteral("TBL_PRICE_LOG")), removedPrices);
     // The switched-off bookkeeping trigger of the order headers did not run.
     EXPECT_EQ(peek.count(QStringLiteral("TBL_DELETE_LOG")), 0);
+}
+
+TEST_F(RunTest, TriggerSwitchedOffBeforeTheRunStaysOff) {
+    struct Case {
+        const char* offBefore; // empty: none
+    };
+    const Case cases[] = {{""}, {"TX_NOTES_BU"}, {"TPOS \"import\" guard"}, {"TRG_SALES_BD"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.offBefore);
+        ASSERT_TRUE(QFile::remove(station));
+        ASSERT_TRUE(QFile::copy(templateDatabase(), station));
+        const QString off = QString::fromUtf8(c.offBefore);
+        if (!off.isEmpty()) {
+            Peek peek(station);
+            peek.execute(QStringLiteral("alter trigger ") + quotedIdentifier(off) +
+                         QStringLiteral(" inactive"));
+            peek.commit();
+        }
+        RecordingHost host;
+        host.tick(3);
+        ASSERT_EQ(run(host), RunOutcome::Done);
+        EXPECT_EQ(triggers, switchedTriggers);
+
+        Peek peek(station);
+        db::Query& q = peek.query();
+        q.SetSQL(QStringLiteral("select RDB$TRIGGER_NAME, RDB$TRIGGER_INACTIVE from RDB$TRIGGERS "
+                                "where RDB$SYSTEM_FLAG = 0"));
+        const db::ResultSet rs = q.Open();
+        std::map<QString, int> inactive;
+        for (qsizetype r = 0; r < rs.rowCount(); ++r)
+            inactive[rs.asString(r, 0)] = rs.asInt32(r, 1);
+        q.Close();
+        ASSERT_EQ(inactive.size(), size_t(switchedTriggers.size() + 2));
+        for (const auto& [name, flag] : inactive)
+            EXPECT_EQ(flag, name == off ? 1 : 0) << name.toStdString();
+    }
 }
 
 TEST_F(RunTest, StatusAndProgressFollowTheRun) {

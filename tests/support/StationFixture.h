@@ -207,11 +207,14 @@ protected:
     }
     QString folder() const { return fDir.path(); }
     // Runs one of the project's programs with TMPDIR pointed at the test's folder.
-    ProgramRun runProgram(const QString& program, const QStringList& args) const {
+    ProgramRun runProgram(const QString& program, const QStringList& args,
+                          const QString& workingFolder = QString()) const {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TMPDIR"), tempFolder());
         p.setProcessEnvironment(env);
+        if (!workingFolder.isEmpty())
+            p.setWorkingDirectory(workingFolder);
         p.start(program, args);
         EXPECT_TRUE(p.waitForFinished(300000));
         ProgramRun r;

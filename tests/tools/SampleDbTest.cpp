@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <map>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -65,6 +66,43 @@ TEST(SampleDb, HoldsWhatTheRulesAndTheirTestsNeed) {
     EXPECT_GT(peek.scalar(
                   QStringLiteral("select count(*) from TBL_SALES where TRANS_DATE = '2023-01-01'")),
               0);
+    // Every table with more than one date column has rows old in exactly one of them and
+    // recent, or null, in the others, for each column: a rule that leaves a column out
+    // keeps them. The tables and their date columns come from the schema.
+    std::map<QString, QStringList> dated;
+    {
+        db::Query& q = peek.query();
+        q.SetSQL(QStringLiteral(
+            "select trim(rf.RDB$RELATION_NAME), trim(rf.RDB$FIELD_NAME) from RDB$RELATION_FIELDS "
+            "rf join RDB$FIELDS f on f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE join RDB$RELATIONS r "
+            "on r.RDB$RELATION_NAME = rf.RDB$RELATION_NAME where r.RDB$SYSTEM_FLAG = 0 and "
+            "f.RDB$FIELD_TYPE in (12, 35) order by rf.RDB$FIELD_POSITION"));
+        const db::ResultSet rs = q.Open();
+        for (qsizetype r = 0; r < rs.rowCount(); ++r)
+            dated[rs.asString(r, 0)] << rs.asString(r, 1);
+        q.Close();
+    }
+    int multiDated = 0;
+    const QString old = midSampleDate().toString(Qt::ISODate);
+    const QString recent = lastSampleDate().addYears(-1).toString(Qt::ISODate);
+    for (const auto& [table, columns] : dated) {
+        if (columns.size() < 2)
+            continue;
+        ++multiDated;
+        for (const QString& column : columns) {
+            for (const char* others : {"%1 >= '%2'", "%1 is null"}) {
+                QStringList where{QStringLiteral("%1 < '%2'").arg(column, old)};
+                for (const QString& other : columns) {
+                    if (other != column)
+                        where << QString::fromLatin1(others).arg(other, recent);
+                }
+                const QString sql = QStringLiteral("select count(*) from %1 where %2")
+                                        .arg(table, where.join(QStringLiteral(" and ")));
+                EXPECT_GT(peek.scalar(sql), 0) << sql.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(multiDated, 7); // TBL_SALES, five more sales tables and TBL_ORDER_HEADER
     // Sequences stand past their keys.
     EXPECT_EQ(peek.scalar(
                   QStringLiteral("select gen_id(GEN_SALES_ID, 0) - max(SALES_ID) from TBL_SALES")),
@@ -72,11 +110,12 @@ TEST(SampleDb, HoldsWhatTheRulesAndTheirTestsNeed) {
     EXPECT_EQ(peek.scalar(QStringLiteral(
                   "select gen_id(GEN_ORDER_LINE, 0) - max(LINE_ID) from TBL_ORDER_DETAIL")),
               0);
-    // Triggers: switched ones (T on TBL_ and TBLX), one that refuses deletes, one that must stay.
+    // Triggers: switched ones (T on TBL_ and TBLX, one with a quote in its name), guards that
+    // refuse deletes, one that must stay.
     EXPECT_EQ(peek.scalar(QStringLiteral(
                   "select count(*) from RDB$TRIGGERS where RDB$TRIGGER_NAME like 'T%' and "
                   "RDB$RELATION_NAME like 'TBL_%'")),
-              6);
+              7);
     EXPECT_EQ(
         peek.scalar(QStringLiteral("select count(*) from RDB$TRIGGERS where RDB$TRIGGER_NAME = "
                                    "'LOG_PRICE_DELETE' and RDB$TRIGGER_INACTIVE = 0")),
