@@ -468,8 +468,12 @@ void TfmMain::InitialiseProgress(int id, qint64 max) {
         fMax2 = max;
         fCur2 = 0;
     }
-    // A new maximum always shows, even where the percentage stays the same.
+    // A new maximum always shows, even where the percentage stays the same. During a run
+    // it is drawn at once: steps may come in batches, and the phase's start must not wait
+    // for the first of them.
     fShownPercent[id == overallChannel ? 0 : 1] = -1;
+    if (fRunning)
+        redrawRing(id == overallChannel ? 1 : 2);
     UpdateProgress(id);
 }
 

@@ -95,9 +95,11 @@ void CategoryRules::DoOrders() {
     std::optional<std::vector<qint32>> idList;
     if (fCleaner.priorToMode())
         idList = collectOrderIds();
+    // The ids are the ORDER_ID values of the headers the prior-to selection finds.
+    const IdSource headers{q(orderHeader.table), q(orderHeader.dates), QStringLiteral("ORDER_ID")};
     for (const IdListRule& r : orderDetails) {
         const std::vector<qint32>* list = r.takesIdList && idList ? &*idList : nullptr;
-        fCleaner.CleanTable(q(r.table), q(r.keyField), list, q(r.generator), true);
+        fCleaner.CleanTable(q(r.table), q(r.keyField), list, q(r.generator), true, &headers);
     }
     fCleaner.CleanTable(q(orderHeader.table), q(orderHeader.dates), q(orderHeader.generator), true);
 }

@@ -18,6 +18,11 @@ public:
     // Channel 1 counts the overall steps of a run, channel 2 the steps of the current phase.
     virtual void InitialiseProgress(int id, qint64 max) = 0;
     virtual void StepProgress(int id) = 0;
+    // Several steps at once, for work that reports in batches.
+    virtual void AdvanceProgress(int id, qint64 steps) {
+        for (qint64 i = 0; i < steps; ++i)
+            StepProgress(id);
+    }
 
     // 6 for Yes, 7 for No.
     virtual int DlgAsk(const QString& question) = 0;

@@ -2,6 +2,7 @@
 
 #include "common/FaultPoint.h"
 
+#include "cleaning/DeleteBlock.h"
 #include "cleaning/RunHost.h"
 #include "common/ItemList.h"
 #include "db/Connection.h"
@@ -61,35 +62,59 @@ void TableCleaner::restartSequence(const QString& generatorName) {
                    db::DbValue::null(), false);
 }
 
+QString TableCleaner::condition(const QString& tableName, const QString& dates,
+                                int* paramCount) const {
+    const QString select = GenerateSQLQuery(tableName, dates);
+    QStringList names;
+    db::convertNamedParameters(select, &names);
+    *paramCount = int(names.size());
+    return select.mid(QStringLiteral("select * from ").size() + tableName.size());
+}
+
+void TableCleaner::runBlock(const QString& block, int paramCount, const QString& deleteSql,
+                            bool messageOnError) {
+    quint64 shown = 0;
+    DeleteBlock loop(fQ2);
+    const DeleteBlock::Outcome outcome = loop.run(
+        block, paramCount, db::DbValue::timestamp(fHost.cutOffDate()), [&](quint64 walked) {
+            fHost.AdvanceProgress(2, qint64(walked - shown));
+            shown = walked;
+        });
+    if (fCurrentTable >= 0)
+        fReport.add(fCurrentTable, outcome.removed);
+    for (const db::DbValue& key : outcome.failedKeys)
+        RunCommand(deleteSql, key, messageOnError);
+}
+
 void TableCleaner::CleanTable(const QString& tableName, const QString& dates,
                               const QString& generatorName, bool messageOnError) {
     fHost.SetStatus(QStringLiteral("Cleaning: ") + tableName);
     faultPoint(QByteArray("table:" + tableName.toUtf8()).constData());
     fCurrentTable = fReport.table(tableName);
+    // The number of selected rows sets channel 2's maximum; the count also reads the pages
+    // the deletes will touch.
+    int paramCount = 0;
+    const QString where = condition(tableName, dates, &paramCount);
     fQ1.Close();
-    fQ1.SetSQL(GenerateSQLQuery(tableName, dates));
+    fQ1.SetSQL(QStringLiteral("select count(*) from ") + tableName + where);
     bindCutOff();
-    // Every selected row is fetched before the first delete. Only the first column (the
-    // key) is kept in memory; the others are selected but never used.
-    const db::ResultSet rows = fQ1.Open(1);
-    fHost.InitialiseProgress(2, rows.rowCount());
-    if (!rows.isEmpty()) {
-        const QString deleteSql = QStringLiteral("delete from ") + tableName +
-                                  QStringLiteral(" where ") + rows.columnName(0) +
-                                  QStringLiteral(" = :V1");
-        for (qsizetype r = 0; r < rows.rowCount(); ++r) {
-            fHost.StepProgress(2);
-            RunCommand(deleteSql, rows.value(r, 0), messageOnError);
-        }
-    }
+    const qint64 selected = fQ1.Open().asInt64(0, 0);
     fQ1.Close();
+    fHost.InitialiseProgress(2, selected);
+    if (selected > 0) {
+        const FirstColumn key = firstColumnOf(fQ1, tableName);
+        const QString deleteSql = QStringLiteral("delete from ") + tableName +
+                                  QStringLiteral(" where ") + key.name + QStringLiteral(" = :V1");
+        runBlock(DeleteBlock::selectForm(tableName, key, where, paramCount), paramCount, deleteSql,
+                 messageOnError);
+    }
     restartSequence(generatorName);
     fConx.CommitRetaining();
 }
 
 void TableCleaner::CleanTable(const QString& tableName, const QString& keyField,
                               const std::vector<qint32>* idList, const QString& generatorName,
-                              bool messageOnError) {
+                              bool messageOnError, const IdSource* source) {
     fHost.SetStatus(QStringLiteral("Cleaning: ") + tableName);
     faultPoint(QByteArray("table:" + tableName.toUtf8()).constData());
     fCurrentTable = fReport.table(tableName);
@@ -97,9 +122,19 @@ void TableCleaner::CleanTable(const QString& tableName, const QString& keyField,
         fHost.InitialiseProgress(2, qint64(idList->size()));
         const QString deleteSql = QStringLiteral("delete from ") + tableName +
                                   QStringLiteral(" where ") + keyField + QStringLiteral(" = :V1");
-        for (const qint32 id : *idList) {
-            fHost.StepProgress(2);
-            RunCommand(deleteSql, db::DbValue::int32(id), messageOnError);
+        if (source && !idList->empty()) {
+            // The list is what the source's selection finds, so walking that selection
+            // inside the engine deletes the rows of exactly the listed ids.
+            int paramCount = 0;
+            const QString where = condition(source->table, source->dates, &paramCount);
+            runBlock(DeleteBlock::idListForm(tableName, keyField, source->table, source->keyField,
+                                             where, paramCount),
+                     paramCount, deleteSql, messageOnError);
+        } else {
+            for (const qint32 id : *idList) {
+                fHost.StepProgress(2);
+                RunCommand(deleteSql, db::DbValue::int32(id), messageOnError);
+            }
         }
     } else {
         RunCommand(QStringLiteral("delete from ") + tableName, db::DbValue::null(), messageOnError);

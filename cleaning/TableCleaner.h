@@ -5,6 +5,10 @@
 // the whole table. Restarts the table's sequence when everything is removed and ends
 // each table with a retaining commit. A failing single statement is logged, shown, and
 // the run goes on.
+//
+// The one-by-one deletes run as a loop inside the engine (DeleteBlock). A row the loop
+// could not delete is then deleted once more through RunCommand with the statement a
+// per-row delete uses, so its log line and message are the same.
 
 #include "cleaning/RemovalReport.h"
 #include "db/Value.h"
@@ -17,6 +21,15 @@ namespace db {
 class Connection;
 class Query;
 } // namespace db
+
+// Where a list of ids came from: the keyField values of the rows of table that the select
+// form's condition on dates finds. With it the id-list form walks that selection inside
+// the engine instead of sending one statement per id.
+struct IdSource {
+    QString table;
+    QString dates;
+    QString keyField;
+};
 
 class TableCleaner final {
 public:
@@ -35,7 +48,7 @@ public:
     // Id-list form: the rows whose keyField is in idList, or the whole table without a list.
     void CleanTable(const QString& tableName, const QString& keyField,
                     const std::vector<qint32>* idList, const QString& generatorName,
-                    bool messageOnError);
+                    bool messageOnError, const IdSource* source = nullptr);
 
     bool priorToMode() const;
     // Binds the cut-off date to every parameter of q1.
@@ -45,6 +58,12 @@ public:
 
 private:
     void restartSequence(const QString& generatorName);
+    // The " where ..." part of the generated select (empty without one) and its marker count.
+    QString condition(const QString& tableName, const QString& dates, int* paramCount) const;
+    // Runs a delete block, moving channel 2 as it reports, and sends each failing key
+    // through RunCommand with deleteSql.
+    void runBlock(const QString& block, int paramCount, const QString& deleteSql,
+                  bool messageOnError);
 
     db::Connection& fConx;
     db::Query& fQ1;

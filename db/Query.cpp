@@ -100,6 +100,18 @@ void Query::SetSQL(const QString& text) {
     fParams.assign(fParamNames.size(), DbValue());
 }
 
+void Query::SetRawSQL(const QString& text, int paramCount) {
+    if (text == fText && fStatement)
+        return;
+    releaseStatement();
+    fText = text;
+    fConverted = text.toUtf8();
+    fParamNames.clear();
+    for (int i = 0; i < paramCount; ++i)
+        fParamNames.append(QString::number(i));
+    fParams.assign(fParamNames.size(), DbValue());
+}
+
 void Query::SetParam(int index, const DbValue& value) {
     if (index < 0 || index >= int(fParams.size()))
         throw DbError(QStringLiteral("bind parameter"),
@@ -296,6 +308,17 @@ quint64 Query::ExecSQL() {
 }
 
 ResultSet Query::Open(int keepColumns) {
+    ResultSet rs;
+    fetchRows(rs, keepColumns, nullptr);
+    return rs;
+}
+
+void Query::Fetch(const RowHandler& onRow, int keepColumns) {
+    ResultSet row;
+    fetchRows(row, keepColumns, &onRow);
+}
+
+void Query::fetchRows(ResultSet& rs, int keepColumns, const RowHandler* onRow) {
     prepare();
     buildInput();
     fb::Status status;
@@ -303,7 +326,6 @@ ResultSet Query::Open(int keepColumns) {
     status.check("describe columns");
     std::unique_ptr<IMessageMetadata, fb::Releaser<IMessageMetadata>> outGuard(out);
 
-    ResultSet rs;
     const unsigned count = out->getCount(&status);
     status.check("describe columns");
     const unsigned kept = keepColumns < 0 ? count : qMin(count, unsigned(keepColumns));
@@ -340,6 +362,8 @@ ResultSet Query::Open(int keepColumns) {
         status.check("fetch");
         if (r != IStatus::RESULT_OK)
             break;
+        if (onRow)
+            rs.fData.clear();
         const size_t base = rs.fData.size();
         rs.fData.resize(base + rs.fRowStride);
         char* row = rs.fData.data() + base;
@@ -349,12 +373,13 @@ ResultSet Query::Open(int keepColumns) {
             row[c.slotOffset] = nullFlag ? 1 : 0;
             std::memcpy(row + c.slotOffset + 1, message.data() + c.sourceOffset, c.slotSize - 1);
         }
+        if (onRow)
+            (*onRow)(rs);
     }
     cursor->close(&status);
     if (!status.failed())
         cursorGuard.release();
     status.check("close cursor");
-    return rs;
 }
 
 } // namespace db

@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,9 @@ public:
 
     // Sets the statement text; the prepared statement survives when the text is unchanged.
     void SetSQL(const QString& text);
+    // Sets a text that goes to the engine as it stands, with paramCount "?" markers bound
+    // by position. For an execute block, whose body names its own variables with ":".
+    void SetRawSQL(const QString& text, int paramCount);
     const QString& SQL() const { return fText; }
     // The named parameters in order of appearance (a name used twice counts twice).
     const QStringList& ParamNames() const { return fParamNames; }
@@ -45,6 +49,10 @@ public:
     // Runs a select and fetches every row. keepColumns limits the columns kept in memory
     // to the first n (all when negative); the statement still selects what its text says.
     ResultSet Open(int keepColumns = -1);
+    // Runs a select and hands each row to onRow as it is fetched (the ResultSet holds that
+    // one row), so a selectable execute block reports while it runs.
+    using RowHandler = std::function<void(const ResultSet& row)>;
+    void Fetch(const RowHandler& onRow, int keepColumns = -1);
     // The connection's statements are freed before it detaches; also called by Close().
     void releaseStatement();
     // Ends the current use of the statement; parameters are cleared, the preparation kept.
@@ -53,6 +61,7 @@ public:
 private:
     void prepare();
     void buildInput();
+    void fetchRows(ResultSet& rs, int keepColumns, const RowHandler* onRow);
 
     Connection& fConnection;
     QString fText;

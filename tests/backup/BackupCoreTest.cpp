@@ -453,3 +453,31 @@ TEST(TBackupWithoutWindows, CannotCreateItsControlsAndSaysSo) {
         EXPECT_STREQ(e.what(), "The backup component needs a window system");
     }
 }
+
+TEST_F(BackupCoreTest, CompressionWhoseRestoreFailsLeavesTheDatabaseByteIdenticalAndUsable) {
+    const QString gdb = dir.file("data/SHOP.GDB");
+    makeStationDb(gdb, 300);
+    const auto rows = contents(gdb);
+    // When the restore starts, its backup file is spoiled; the database as the backup left
+    // it is what must survive.
+    QByteArray beforeRestore;
+    QString backupFile;
+    CoreBackup front;
+    front.setLineHandler([&](const QString& line) {
+        static const QRegularExpression restoring(QStringLiteral("^Restoring (.+) to "));
+        const QRegularExpressionMatch m = restoring.match(line);
+        if (!m.hasMatch())
+            return;
+        backupFile = m.captured(1);
+        beforeRestore = fileBytes(gdb);
+        QFile file(backupFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(20000, 'x'));
+    });
+    EXPECT_FALSE(front.Sweep(bcQelvaro, gdb, gdb, true));
+    ASSERT_FALSE(backupFile.isEmpty());
+    EXPECT_EQ(fileBytes(gdb), beforeRestore);
+    EXPECT_EQ(contents(gdb), rows);
+    EXPECT_FALSE(QFileInfo::exists(backupFile));
+    EXPECT_EQ(filesBeside(gdb), QStringList({"SHOP.GDB"}));
+}
