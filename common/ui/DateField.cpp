@@ -11,12 +11,32 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr TDateTime firstShownDay = 29221; // 1 January 1980
+}
+
+QPoint calendarPlacement(const QRect& field, const QSize& popup, const QRect& available) {
+    int x = field.left();
+    int y = field.top() + field.height();
+    if (y + popup.height() > available.top() + available.height()) {
+        // No room below: above the field when it fits there.
+        const int above = field.top() - popup.height();
+        if (above >= available.top())
+            y = above;
+    }
+    // Clamped to the screen's available area; a pop-up larger than the area keeps its top
+    // left corner on it.
+    x = std::max(available.left(),
+                 std::min(x, available.left() + available.width() - popup.width()));
+    y = std::max(available.top(),
+                 std::min(y, available.top() + available.height() - popup.height()));
+    return QPoint(x, y);
 }
 
 TQelCalendar::TQelCalendar(QWidget* aOwner) : QFrame(aOwner) {
@@ -36,8 +56,11 @@ TQelCalendar::TQelCalendar(QWidget* aOwner) : QFrame(aOwner) {
     fButton->setFixedWidth(20);
     fButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     fButton->setCursor(Qt::PointingHandCursor);
-    // Typed text that is not yet confirmed stays unconfirmed while the pop-up is open.
-    fButton->setFocusPolicy(Qt::NoFocus);
+    // Typed text that is not yet confirmed stays unconfirmed while the pop-up is open, so a
+    // click leaves the focus in the text box; the keyboard reaches the button with Tab
+    // (leaving the text box confirms its text) and opens the pop-up with Space or Enter.
+    fButton->setFocusPolicy(Qt::TabFocus);
+    fButton->installEventFilter(this);
     connect(fButton, &QToolButton::clicked, this, [this] { ButtonClick(); });
 
     auto* layout = new QHBoxLayout(this);
@@ -60,6 +83,7 @@ TQelCalendar::TQelCalendar(QWidget* aOwner) : QFrame(aOwner) {
 TQelCalendar::~TQelCalendar() {
     // The text box may still lose the focus while it is destroyed; this object is gone by then.
     fEdit->removeEventFilter(this);
+    fButton->removeEventFilter(this);
 }
 
 void TQelCalendar::nameChildren() {
@@ -121,6 +145,12 @@ void TQelCalendar::ButtonClick() {
     popup->ebYear()->setFont(largeFont);
     popup->cmSelected()->setFont(largeFont);
 
+    // Below the field where the screen has room, else above it, and always on the screen.
+    const QScreen* screen = this->screen();
+    if (screen)
+        popup->move(calendarPlacement(QRect(mapToGlobal(QPoint(0, 0)), size()), popup->size(),
+                                      screen->availableGeometry()));
+
     fPopup = popup;
     popup->show();
 }
@@ -140,6 +170,13 @@ bool TQelCalendar::KeyPress(QObject* sender, int key) {
 }
 
 bool TQelCalendar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == fButton && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ButtonClick();
+            return true;
+        }
+    }
     if (watched == fEdit) {
         switch (event->type()) {
         case QEvent::KeyPress:

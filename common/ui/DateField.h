@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFrame>
 #include <QPointer>
+#include <QRect>
 #include <concepts>
 #include <functional>
 #include <typeinfo>
@@ -49,6 +50,10 @@ private:
     std::function<void(Args...)> fCall;
     QByteArray fCode;
 };
+
+// Where the calendar pop-up of a field goes (screen coordinates): below the field, or above
+// it when there is no room below, clamped to the screen's available area.
+QPoint calendarPlacement(const QRect& field, const QSize& popup, const QRect& available);
 
 // Chooses the text colour for a date: (Sender, aDate, aColour).
 using TGetColourEvent = TEvent<QObject*, TDateTime, QColor&>;
