@@ -11,7 +11,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
@@ -122,6 +125,28 @@ void TQelCalendar::SetFont(const QFont& aValue) {
     fButton->setPalette(palette);
 }
 
+QSize TQelCalendar::sizeHint() const {
+    // The widest date the field shows: two digits, the separator, two digits, the
+    // separator, four digits, each digit as wide as the font's widest.
+    const QFontMetrics metrics(fEdit->font());
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    const QString separators =
+        dtsEx(valueFromDate(QDate(2000, 1, 1))).remove(QRegularExpression(QStringLiteral("[0-9]")));
+    const int text = 8 * digit + metrics.horizontalAdvance(separators);
+    QStyleOptionFrame option;
+    option.initFrom(fEdit);
+    option.rect = fEdit->rect();
+    option.lineWidth = fEdit->hasFrame() ? fEdit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth,
+                                                                       &option, fEdit)
+                                         : 0;
+    // The text box keeps 2 pixels on each side of its text and 1 for the cursor.
+    const QSize edit = fEdit->style()->sizeFromContents(
+        QStyle::CT_LineEdit, &option, QSize(text + 2 * 2 + 1, metrics.height()), fEdit);
+    return QSize(edit.width() + fButton->width(), 20);
+}
+
 void TQelCalendar::SetLastCell(int col, int row) {
     fLastCol = col;
     fLastRow = row;
@@ -144,6 +169,7 @@ void TQelCalendar::ButtonClick() {
     largeFont.setPointSize(10);
     popup->ebYear()->setFont(largeFont);
     popup->cmSelected()->setFont(largeFont);
+    popup->fitSelectedDate();
 
     // Below the field where the screen has room, else above it, and always on the screen.
     const QScreen* screen = this->screen();

@@ -94,6 +94,10 @@ public:
     // Reads the typed text into the date.
     void EditExit();
 
+    // Room for a whole date in the text box's font, and the button.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
     QLineEdit* edit() const { return fEdit; }
     QToolButton* button() const { return fButton; }
     // The pop-up now open, if any.
