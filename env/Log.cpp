@@ -68,8 +68,12 @@ QString logsFolder(const QString& moduleName) {
         return mkFolder(logsFolderOverride(), true);
     const QString module = moduleName.isEmpty() ? uu_getModuleName() : moduleName;
     const QString besideProgram = folderPart(module) + QStringLiteral("logs");
-    const bool writable =
-        QFileInfo(besideProgram).isDir() ? canWrite(besideProgram) : canWrite(folderPart(module));
+    // An installed program lives in the system's read-only program folders; even where
+    // this user (root) could write there, the log goes to the state folder.
+    const bool installed = folderPart(module).startsWith(QStringLiteral("/usr/"));
+    const bool writable = !installed && (QFileInfo(besideProgram).isDir()
+                                             ? canWrite(besideProgram)
+                                             : canWrite(folderPart(module)));
     return mkFolder(writable ? besideProgram : stateLogsFolder(), true);
 }
 
