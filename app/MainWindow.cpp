@@ -178,8 +178,8 @@ void TPanel::dropEvent(QDropEvent* event) {
     }
     const QList<QUrl> urls = event->mimeData()->urls();
     if (!oneLocalItem(event->mimeData())) {
-        // A drop that was refused while it hovered and arrives all the same is not taken;
-        // the operator is told why.
+        // A drop that did not hover first (a program may send one straight away) is
+        // refused here; the operator is told why.
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
     } else {

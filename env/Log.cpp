@@ -2,8 +2,8 @@
 
 #include "common/Clock.h"
 #include "common/Format.h"
-#include "env/SettingsStore.h"
 #include "env/Locations.h"
+#include "env/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,9 +71,9 @@ QString logsFolder(const QString& moduleName) {
     // An installed program lives in the system's read-only program folders; even where
     // this user (root) could write there, the log goes to the state folder.
     const bool installed = folderPart(module).startsWith(QStringLiteral("/usr/"));
-    const bool writable = !installed && (QFileInfo(besideProgram).isDir()
-                                             ? canWrite(besideProgram)
-                                             : canWrite(folderPart(module)));
+    const bool writable =
+        !installed &&
+        (QFileInfo(besideProgram).isDir() ? canWrite(besideProgram) : canWrite(folderPart(module)));
     return mkFolder(writable ? besideProgram : stateLogsFolder(), true);
 }
 

@@ -1,8 +1,8 @@
 #include "env/Log.h"
 #include "HiveSandbox.h"
 #include "common/Clock.h"
-#include "env/SettingsStore.h"
 #include "env/Locations.h"
+#include "env/SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
