@@ -3,6 +3,7 @@
 #include "app/UiFont.h"
 
 #include <QFont>
+#include <QKeyEvent>
 #include <QPainter>
 
 TickImages::TickImages() {
@@ -161,6 +162,15 @@ void TCategoryTreeView::tvClick() {
         return;
     fModel.toggle(node);
     viewport()->update();
+}
+
+void TCategoryTreeView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        tvClick();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void TCategoryTreeView::tvCollapsing(const QModelIndex& index) {

@@ -75,6 +75,10 @@ public:
     // Toggles the selected node and spreads the change.
     void tvClick();
 
+protected:
+    // Space toggles the current node as a click does.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     // A collapse is refused: the node is expanded again at once.
     void tvCollapsing(const QModelIndex& index);

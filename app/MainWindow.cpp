@@ -1,22 +1,25 @@
 #include "app/MainWindow.h"
 
 #include "app/CategoryTreeView.h"
+#include "app/DatabaseDialog.h"
 #include "app/PlainMessages.h"
 #include "app/ProgressRing.h"
+#include "app/RunSummary.h"
 #include "app/UiFont.h"
 #include "backup/BackupDialog.h"
 #include "cleaning/RunArguments.h"
 #include "common/DateTime.h"
 #include "common/Format.h"
-#include "common/ui/MessageDialogs.h"
 #include "common/ui/CalendarPopup.h"
 #include "common/ui/DateField.h"
+#include "common/ui/MessageDialogs.h"
 #include "common/ui/SystemColours.h"
 #include "cleaning/DatabaseFileCheck.h"
 #include "env/Locations.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -26,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
@@ -45,6 +49,7 @@ constexpr int modeRowHeight = 58;    // Panel7
 constexpr int ringSize = 80;         // Image1, Image2
 constexpr int ringMargin = 10;
 constexpr int messageInterval = 30; // ms between two message passes during a run
+constexpr int runSummaryMargin = 12;
 
 QFont windowFont() {
     return uiFont();
@@ -80,10 +85,17 @@ void TPanel::paintEvent(QPaintEvent* event) {
         fill.fillRect(rect(), fOwnColour);
     }
     QFrame::paintEvent(event);
+    QPainter p(this);
+    if (fDropHover) {
+        // The band lights up while it would take the file that hovers over it.
+        const QColor accent = palette().color(QPalette::Highlight);
+        p.fillRect(rect(), accent);
+        p.setPen(QPen(accent.lighter(150), 2));
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
     if (fCaption.isEmpty())
         return;
-    QPainter p(this);
-    p.setPen(palette().color(foregroundRole()));
+    p.setPen(palette().color(fDropHover ? QPalette::HighlightedText : foregroundRole()));
     p.setFont(font());
     p.drawText(contentsRect(), Qt::AlignCenter | Qt::TextSingleLine,
                fontMetrics().elidedText(fCaption, Qt::ElideMiddle, contentsRect().width() - 8));
@@ -99,29 +111,84 @@ bool TPanel::dropsAllowed() const {
     return fTag > 0 && !(f && f->runActive());
 }
 
-void TPanel::dragEnterEvent(QDragEnterEvent* event) {
-    if (dropsAllowed() && event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
-        event->acceptProposedAction();
-    else
+namespace {
+
+// The tool only reads the dropped path, so it takes a drop as a copy or a link, never as a
+// move: a source told that its file was moved may delete or hide it.
+Qt::DropAction readOnlyDropAction(Qt::DropActions offered) {
+    if (offered & Qt::CopyAction)
+        return Qt::CopyAction;
+    if (offered & Qt::LinkAction)
+        return Qt::LinkAction;
+    return Qt::IgnoreAction;
+}
+
+// One local file or folder: the only drop the drop area takes.
+bool oneLocalItem(const QMimeData* data) {
+    if (!data || !data->hasFormat(QStringLiteral("text/uri-list")))
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return urls.size() == 1 && urls.first().isLocalFile() && !urls.first().toLocalFile().isEmpty();
+}
+
+} // namespace
+
+void TPanel::answerDrag(QDropEvent* event) {
+    const Qt::DropAction action = readOnlyDropAction(event->possibleActions());
+    if (!dropsAllowed() || action == Qt::IgnoreAction || !oneLocalItem(event->mimeData())) {
+        // Refused before the drop happens: the source keeps its item and the operator sees
+        // the refusal while still dragging.
+        event->setDropAction(Qt::IgnoreAction);
         event->ignore();
+        setDropHover(false);
+        return;
+    }
+    event->setDropAction(action);
+    event->accept();
+    setDropHover(true);
+}
+
+void TPanel::setDropHover(bool on) {
+    if (fDropHover == on)
+        return;
+    fDropHover = on;
+    update();
+}
+
+void TPanel::dragEnterEvent(QDragEnterEvent* event) {
+    answerDrag(event);
 }
 
 void TPanel::dragMoveEvent(QDragMoveEvent* event) {
-    if (dropsAllowed() && event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    answerDrag(event);
+}
+
+void TPanel::dragLeaveEvent(QDragLeaveEvent* event) {
+    setDropHover(false);
+    QFrame::dragLeaveEvent(event);
 }
 
 void TPanel::dropEvent(QDropEvent* event) {
-    if (!dropsAllowed() || !event->mimeData()->hasFormat(QStringLiteral("text/uri-list"))) {
+    setDropHover(false);
+    const Qt::DropAction action = readOnlyDropAction(event->possibleActions());
+    if (!dropsAllowed() || action == Qt::IgnoreAction ||
+        !event->mimeData()->hasFormat(QStringLiteral("text/uri-list"))) {
+        event->setDropAction(Qt::IgnoreAction);
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!oneLocalItem(event->mimeData())) {
+        // A drop that did not hover first (a program may send one straight away) is
+        // refused here; the operator is told why.
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    } else {
+        event->setDropAction(action);
+        event->accept();
+    }
     // The file manager waits for the drop to finish; a message box or the database
     // attachment must not keep it waiting, so the drop is handled once it has returned.
-    const QList<QUrl> urls = event->mimeData()->urls();
     QMetaObject::invokeMethod(
         this, [this, urls] { WMDropFiles(urls); }, Qt::QueuedConnection);
 }
@@ -143,7 +210,23 @@ void TPanel::WMDropFiles(const QList<QUrl>& urls) {
 }
 
 void TPanel::mousePressEvent(QMouseEvent* event) {
-    if (fMovesWindow && event->button() == Qt::LeftButton) {
+    if ((fMovesWindow || fTag > 0) && event->button() == Qt::LeftButton) {
+        // A press becomes a click (the drop area opens the file dialog) or, once the
+        // pointer moves, a drag of the window.
+        fPressed = true;
+        fPressAt = event->globalPosition().toPoint();
+        fDragOffset = fPressAt - window()->frameGeometry().topLeft();
+        event->accept();
+        return;
+    }
+    QFrame::mousePressEvent(event);
+}
+
+void TPanel::mouseMoveEvent(QMouseEvent* event) {
+    if (fPressed && !fDragging && fMovesWindow && (event->buttons() & Qt::LeftButton) &&
+        (event->globalPosition().toPoint() - fPressAt).manhattanLength() >=
+            QApplication::startDragDistance()) {
+        fPressed = false;
         // The window manager moves the window where it can; elsewhere the window follows
         // the pointer itself.
         QWindow* handle = window()->windowHandle();
@@ -152,14 +235,7 @@ void TPanel::mousePressEvent(QMouseEvent* event) {
             return;
         }
         fDragging = true;
-        fDragOffset = event->globalPosition().toPoint() - window()->frameGeometry().topLeft();
-        event->accept();
-        return;
     }
-    QFrame::mousePressEvent(event);
-}
-
-void TPanel::mouseMoveEvent(QMouseEvent* event) {
     if (fDragging && (event->buttons() & Qt::LeftButton)) {
         window()->move(event->globalPosition().toPoint() - fDragOffset);
         event->accept();
@@ -169,9 +245,15 @@ void TPanel::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TPanel::mouseReleaseEvent(QMouseEvent* event) {
-    if (fDragging && event->button() == Qt::LeftButton) {
+    if (event->button() == Qt::LeftButton && (fDragging || fPressed)) {
+        const bool click = fPressed && !fDragging;
         fDragging = false;
+        fPressed = false;
         event->accept();
+        if (click && fTag > 0 && rect().contains(event->position().toPoint()) && dropsAllowed()) {
+            if (TfmMain* f = form())
+                f->OpenDatabaseDialog();
+        }
         return;
     }
     QFrame::mouseReleaseEvent(event);
@@ -198,6 +280,9 @@ TfmMain::TfmMain(QWidget* parent)
     buildComponents();
     FormCreate();
 
+    auto* open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this, &TfmMain::OpenDatabaseDialog);
+
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
 }
@@ -222,6 +307,8 @@ void TfmMain::buildComponents() {
     Panel1->setBackgroundRole(QPalette::Button);
     Panel1->setMovesWindow(true);
     Panel1->setFixedHeight(dropBandHeight);
+    Panel1->setToolTip(
+        QStringLiteral("Drop a database file here, or click to choose one (Ctrl+O)"));
 
     pn01 = panel(Panel4, "pn01");
     pn01->setBackgroundRole(QPalette::Base);
@@ -243,6 +330,13 @@ void TfmMain::buildComponents() {
     QelCalendar1 = new TQelCalendar(Panel7);
     QelCalendar1->setObjectName(QStringLiteral("QelCalendar1"));
     QelCalendar1->setGeometry(369, 27, 112, 20);
+
+    // What the run will do, in the run state's free line between the drop area and the
+    // status line.
+    lbRunSummary = new QLabel(Panel4);
+    lbRunSummary->setObjectName(QStringLiteral("lbRunSummary"));
+    lbRunSummary->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lbRunSummary->hide();
 
     pnStatusText = panel(Panel4, "pnStatusText");
     pnStatusText->setBackgroundRole(QPalette::Button);
@@ -319,6 +413,9 @@ void TfmMain::layoutPanels() {
         p->setGeometry(0, bottom, w, p->height());
     }
     pn01->setGeometry(0, Panel1->height(), w, std::max(0, bottom - Panel1->height()));
+    lbRunSummary->setGeometry(runSummaryMargin, Panel1->height(),
+                              std::max(0, w - 2 * runSummaryMargin),
+                              std::max(0, bottom - Panel1->height()));
 
     const int pw = pn01->width();
     const int ph = pn01->height();
@@ -336,6 +433,26 @@ void TfmMain::layoutPanels() {
     // Close at the far right, Start beside it: 100 x 45, 4 pixels from the top.
     cmClose->setGeometry(Panel2->width() - 12 - 100, 4, 100, 45);
     cmOk->setGeometry(cmClose->x() - 4 - 4 - 100, 4, 100, 45);
+    fitCaptions();
+}
+
+void TfmMain::fitCaptions() {
+    // The designed pixels hold the captions in the designed font; a desktop with a wider
+    // face (DejaVu Sans where Segoe UI is missing) needs the size hints' widths. Only
+    // widths grow, and only where the caption would be cut.
+    const QRect designed[] = {QRect(32, 4, 185, 17), QRect(302, 4, 148, 17)};
+    QRadioButton* buttons[] = {RadioButton1, RadioButton2};
+    for (int i = 0; i < 2; ++i) {
+        QRect r = designed[i];
+        r.setWidth(std::max(r.width(), buttons[i]->sizeHint().width()));
+        r.setHeight(std::max(r.height(), buttons[i]->sizeHint().height()));
+        buttons[i]->setGeometry(r);
+    }
+    QRect field(369, 27, 112, 20);
+    field.setWidth(std::max(field.width(), QelCalendar1->minimumSizeHint().width()));
+    // Room to the right edge of the mode row first, then further to the left.
+    field.moveLeft(std::min(field.left(), std::max(0, Panel7->width() - 4 - field.width())));
+    QelCalendar1->setGeometry(field);
 }
 
 void TfmMain::showEvent(QShowEvent* event) {
@@ -350,8 +467,8 @@ void TfmMain::FormShow() {
     // Square progress images, and drawing surfaces of their size.
     Image1->setFixedSize(Image1->height(), Image1->height());
     Image2->setFixedSize(Image2->height(), Image2->height());
-    fBmp1 = makeRingSurface(Image1->width());
-    fBmp2 = makeRingSurface(Image2->width());
+    matchRingSurface(fBmp1, Image1);
+    matchRingSurface(fBmp2, Image2);
     InitialiseProgress(1, 0);
     InitialiseProgress(2, 0);
 
@@ -376,6 +493,10 @@ void TfmMain::cmCloseClick() {
 
 QString TfmMain::statusText() const {
     return pnStatusText->caption();
+}
+
+QString TfmMain::runSummaryText() const {
+    return lbRunSummary->text();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -412,6 +533,29 @@ void TfmMain::DDComplete() {
     cmOk->setEnabled(true);
 }
 
+QString TfmMain::databaseDialogFolder() const {
+    // The database in use now, else the one the product used last, else the home folder.
+    for (const QString& path : {fGDB, LastUsedGDBLocal()}) {
+        if (path.isEmpty())
+            continue;
+        const QString folder = QFileInfo(path).absolutePath();
+        if (QFileInfo(folder).isDir())
+            return folder;
+    }
+    return QDir::homePath();
+}
+
+void TfmMain::OpenDatabaseDialog() {
+    if (fRunning)
+        return;
+    const QString path = chooseDatabaseFile(this, databaseDialogFolder());
+    // The run may have started meanwhile only through a drop, which it ignores; still, a
+    // choice made during a run is not taken.
+    if (path.isEmpty() || fRunning)
+        return;
+    Panel1->WMDropFiles({QUrl::fromLocalFile(path)});
+}
+
 // ---------------------------------------------------------------------------------------
 // Start
 
@@ -421,6 +565,7 @@ void TfmMain::enterRunState() {
     Panel6->show();
     Panel5->show();
     pnStatusText->show();
+    lbRunSummary->show();
     setFixedSize(width(), Panel5->height() + Panel6->height() + pnStatusText->height() +
                               Panel2->height() + Panel1->height() + 32);
     layoutPanels();
@@ -430,6 +575,15 @@ void TfmMain::cmOkClick() {
     if (fRunning || !cmOk->isEnabled())
         return;
     enterRunState();
+    // Nothing of an earlier run stays on screen while the backup question waits: the
+    // status line is empty, both rings at 0, and one line says what this run will do.
+    SetStatus(QString());
+    InitialiseProgress(1, 0);
+    InitialiseProgress(2, 0);
+    const QString summary = runSummary(fTree, priorToMode(), QelCalendar1->Date());
+    lbRunSummary->setToolTip(summary);
+    lbRunSummary->setText(
+        lbRunSummary->fontMetrics().elidedText(summary, Qt::ElideRight, lbRunSummary->width()));
     fRunning = true;
     cmClose->setEnabled(false);
     fSinceMessages.start();
@@ -497,9 +651,19 @@ void TfmMain::redrawRing(int id) {
         ->setText(progressLabel(overall ? fCur1 : fCur2, overall ? fMax1 : fMax2));
     if (surface.isNull())
         return;
+    matchRingSurface(surface, overall ? Image1 : Image2);
     drawProgressRing(surface, percent, toQColor(clBtnFace));
     (overall ? Image1 : Image2)->setPixmap(QPixmap::fromImage(surface));
     emit ringRedrawn(overall ? 1 : 2);
+}
+
+void TfmMain::matchRingSurface(QImage& surface, const QLabel* image) const {
+    // Drawn at the screen's pixel density, so the ring stays sharp on a scaled display.
+    const qreal ratio = image->devicePixelRatioF();
+    if (!surface.isNull() && surface.devicePixelRatio() == ratio &&
+        surface.deviceIndependentSize().toSize() == image->size())
+        return;
+    surface = makeRingSurface(image->width(), ratio);
 }
 
 void TfmMain::refreshLabels() {

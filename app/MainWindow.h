@@ -27,8 +27,9 @@ class TQelCalendar;
 class TfmMain;
 
 // Every panel of the window. A panel with a tag greater than 0 is a file-drop target:
-// it takes one local file or folder dropped on it and hands it to the main window. A
-// panel may carry a caption, drawn centred.
+// it takes one local file or folder dropped on it and hands it to the main window, and a
+// click on it asks the window to choose a file instead. A panel may carry a caption,
+// drawn centred.
 class TPanel final : public QFrame {
     Q_OBJECT
 public:
@@ -44,6 +45,9 @@ public:
     // Lets the operator move the borderless window by dragging this panel.
     void setMovesWindow(bool on) { fMovesWindow = on; }
 
+    // True while a drag this drop target would take hovers over it.
+    bool dropHighlighted() const { return fDropHover; }
+
     // The dropped items, once the drag-and-drop operation itself has finished (also the
     // file named on the command line).
     void WMDropFiles(const QList<QUrl>& urls);
@@ -52,6 +56,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -60,12 +65,18 @@ protected:
 private:
     TfmMain* form() const;
     bool dropsAllowed() const;
+    // Takes or refuses a drag as it enters or moves over the panel.
+    void answerDrag(QDropEvent* event);
+    void setDropHover(bool on);
 
     int fTag = 0;
     QString fCaption;
     QColor fOwnColour;
     bool fMovesWindow = false;
+    bool fDropHover = false;
+    bool fPressed = false;
     bool fDragging = false;
+    QPoint fPressAt;
     QPoint fDragOffset;
 };
 
@@ -88,11 +99,19 @@ public:
     // The drawing surface of a channel (fBmp1, fBmp2).
     const QImage& progressSurface(int id) const { return id == 1 ? fBmp1 : fBmp2; }
     QString statusText() const;
+    // What the run started last will do, in one line (shown in the run state).
+    QString runSummaryText() const;
 
     // The window's own drop handling: `fGDB` takes the path, then DDComplete.
     void FilesDropped(const QString& path);
     // Attaches `conx` to the dropped file and enables Start; not for a folder or a missing file.
     void DDComplete();
+    // The way in without dragging (a click on the drop area, Ctrl+O): a file dialog for
+    // Firebird databases, starting in the folder of the database used last. The chosen file
+    // is taken as a drop of it would be.
+    void OpenDatabaseDialog();
+    // The folder the file dialog starts in.
+    QString databaseDialogFolder() const;
 
     void cmOkClick();
     void cmCloseClick();
@@ -150,6 +169,10 @@ private:
     void enterRunState();
     void redrawRing(int id);
     void refreshLabels();
+    // Widths from the captions' size hints where the designed pixels would clip them.
+    void fitCaptions();
+    // A drawing surface that matches its image's size and device pixel ratio.
+    void matchRingSurface(QImage& surface, const QLabel* image) const;
 
     // Components, owned by their parents for the life of the window.
     TPanel* Panel3 = nullptr;
@@ -162,6 +185,7 @@ private:
     QRadioButton* RadioButton1 = nullptr;
     QRadioButton* RadioButton2 = nullptr;
     TQelCalendar* QelCalendar1 = nullptr;
+    QLabel* lbRunSummary = nullptr;
     TPanel* pnStatusText = nullptr;
     TPanel* Panel6 = nullptr;
     QLabel* Image1 = nullptr;

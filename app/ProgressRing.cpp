@@ -24,8 +24,10 @@ QString progressLabel(qint64 current, qint64 maximum) {
     return QStringLiteral("Step %1 of %2").arg(current).arg(maximum);
 }
 
-QImage makeRingSurface(int size) {
-    QImage surface(size, size, QImage::Format_ARGB32_Premultiplied);
+QImage makeRingSurface(int size, qreal ratio) {
+    const int pixels = qRound(size * ratio);
+    QImage surface(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    surface.setDevicePixelRatio(ratio);
     // 96 dots per inch: 3780 dots per metre.
     surface.setDotsPerMeterX(3780);
     surface.setDotsPerMeterY(3780);
@@ -34,8 +36,8 @@ QImage makeRingSurface(int size) {
 }
 
 void drawProgressRing(QImage& surface, int percent, const QColor& background) {
-    const qreal W = surface.width();
-    const qreal H = surface.height();
+    const qreal W = surface.deviceIndependentSize().width();
+    const qreal H = surface.deviceIndependentSize().height();
     const QColor back = QColor(background.red(), background.green(), background.blue());
 
     QPainter p(&surface);

@@ -23,10 +23,11 @@ QString progressLabel(qint64 current, qint64 maximum);
 inline const QColor kRingTrack = QColor(152, 152, 152);
 inline const QColor kRingArc = QColor(254, 175, 83);
 
-// Draws the ring for percent on surface (all of it), with background as the colour
-// around the ring and in its hole.
+// Draws the ring for percent on surface (all of it, in logical pixels), with background as
+// the colour around the ring and in its hole.
 void drawProgressRing(QImage& surface, int percent, const QColor& background);
 
-// A drawing surface of size x size pixels at 96 dots per inch, so the 16-point text has
-// the same pixel size on every display.
-QImage makeRingSurface(int size);
+// A drawing surface of size x size logical pixels at 96 dots per inch, so the 16-point
+// text has the same size on every display, holding size x ratio device pixels so that a
+// scaled display shows the ring sharp.
+QImage makeRingSurface(int size, qreal ratio = 1.0);

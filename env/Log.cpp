@@ -2,8 +2,8 @@
 
 #include "common/Clock.h"
 #include "common/Format.h"
-#include "env/SettingsStore.h"
 #include "env/Locations.h"
+#include "env/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,8 +68,12 @@ QString logsFolder(const QString& moduleName) {
         return mkFolder(logsFolderOverride(), true);
     const QString module = moduleName.isEmpty() ? uu_getModuleName() : moduleName;
     const QString besideProgram = folderPart(module) + QStringLiteral("logs");
+    // An installed program lives in the system's read-only program folders; even where
+    // this user (root) could write there, the log goes to the state folder.
+    const bool installed = folderPart(module).startsWith(QStringLiteral("/usr/"));
     const bool writable =
-        QFileInfo(besideProgram).isDir() ? canWrite(besideProgram) : canWrite(folderPart(module));
+        !installed &&
+        (QFileInfo(besideProgram).isDir() ? canWrite(besideProgram) : canWrite(folderPart(module)));
     return mkFolder(writable ? besideProgram : stateLogsFolder(), true);
 }
 

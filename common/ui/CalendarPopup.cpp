@@ -5,8 +5,8 @@
 #include "common/Clock.h"
 #include "common/Format.h"
 #include "common/ItemList.h"
-#include "common/ui/MessageDialogs.h"
 #include "common/ui/DateField.h"
+#include "common/ui/MessageDialogs.h"
 #include "common/ui/SystemColours.h"
 
 #include <QCloseEvent>
@@ -22,6 +22,7 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -293,7 +294,21 @@ void TFrmCalendar::WriteDate(TDateTime aDate) {
     fCmSelected->setText(lpad(its(date.day()), 2, u'0') + u' ' +
                          QLocale().monthName(date.month(), QLocale::ShortFormat) + u' ' +
                          lpad(its(date.year()), 4, u'0'));
+    fitSelectedDate();
     fChangeDisabled = false;
+}
+
+void TFrmCalendar::fitSelectedDate() {
+    // 101 pixels hold the date in the designed font; a wider face gets the button's size
+    // hint, the menu button staying at its right, both within the bottom strip.
+    const QRect designed(64, 8, 101, 25);
+    const int strip = fCmSelected->parentWidget()->width();
+    const int menuWidth = fLMDButton1->width();
+    const int width = std::min(std::max(designed.width(), fCmSelected->sizeHint().width()),
+                               strip - menuWidth - 2);
+    const int left = std::min(designed.left(), strip - menuWidth - width - 1);
+    fCmSelected->setGeometry(left, designed.top(), width, designed.height());
+    fLMDButton1->move(left + width, fLMDButton1->y());
 }
 
 void TFrmCalendar::AdjustToDate(TDateTime aDate) {

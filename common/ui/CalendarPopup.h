@@ -32,6 +32,8 @@ public:
     // Shows aDate everywhere: year box, grids, selected-date button.
     void WriteDate(TDateTime aDate);
     void AdjustToDate(TDateTime aDate);
+    // Widens the selected-date button where its caption would be cut in the current font.
+    void fitSelectedDate();
 
     // How a cell is drawn.
     struct CellLook {

@@ -11,12 +11,35 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr TDateTime firstShownDay = 29221; // 1 January 1980
+}
+
+QPoint calendarPlacement(const QRect& field, const QSize& popup, const QRect& available) {
+    int x = field.left();
+    int y = field.top() + field.height();
+    if (y + popup.height() > available.top() + available.height()) {
+        // No room below: above the field when it fits there.
+        const int above = field.top() - popup.height();
+        if (above >= available.top())
+            y = above;
+    }
+    // Clamped to the screen's available area; a pop-up larger than the area keeps its top
+    // left corner on it.
+    x = std::max(available.left(),
+                 std::min(x, available.left() + available.width() - popup.width()));
+    y = std::max(available.top(),
+                 std::min(y, available.top() + available.height() - popup.height()));
+    return QPoint(x, y);
 }
 
 TQelCalendar::TQelCalendar(QWidget* aOwner) : QFrame(aOwner) {
@@ -36,8 +59,11 @@ TQelCalendar::TQelCalendar(QWidget* aOwner) : QFrame(aOwner) {
     fButton->setFixedWidth(20);
     fButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     fButton->setCursor(Qt::PointingHandCursor);
-    // Typed text that is not yet confirmed stays unconfirmed while the pop-up is open.
-    fButton->setFocusPolicy(Qt::NoFocus);
+    // Typed text that is not yet confirmed stays unconfirmed while the pop-up is open, so a
+    // click leaves the focus in the text box; the keyboard reaches the button with Tab
+    // (leaving the text box confirms its text) and opens the pop-up with Space or Enter.
+    fButton->setFocusPolicy(Qt::TabFocus);
+    fButton->installEventFilter(this);
     connect(fButton, &QToolButton::clicked, this, [this] { ButtonClick(); });
 
     auto* layout = new QHBoxLayout(this);
@@ -60,6 +86,7 @@ TQelCalendar::TQelCalendar(QWidget* aOwner) : QFrame(aOwner) {
 TQelCalendar::~TQelCalendar() {
     // The text box may still lose the focus while it is destroyed; this object is gone by then.
     fEdit->removeEventFilter(this);
+    fButton->removeEventFilter(this);
 }
 
 void TQelCalendar::nameChildren() {
@@ -98,6 +125,28 @@ void TQelCalendar::SetFont(const QFont& aValue) {
     fButton->setPalette(palette);
 }
 
+QSize TQelCalendar::sizeHint() const {
+    // The widest date the field shows: two digits, the separator, two digits, the
+    // separator, four digits, each digit as wide as the font's widest.
+    const QFontMetrics metrics(fEdit->font());
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    const QString separators =
+        dtsEx(valueFromDate(QDate(2000, 1, 1))).remove(QRegularExpression(QStringLiteral("[0-9]")));
+    const int text = 8 * digit + metrics.horizontalAdvance(separators);
+    QStyleOptionFrame option;
+    option.initFrom(fEdit);
+    option.rect = fEdit->rect();
+    option.lineWidth = fEdit->hasFrame() ? fEdit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth,
+                                                                       &option, fEdit)
+                                         : 0;
+    // The text box keeps 2 pixels on each side of its text and 1 for the cursor.
+    const QSize edit = fEdit->style()->sizeFromContents(
+        QStyle::CT_LineEdit, &option, QSize(text + 2 * 2 + 1, metrics.height()), fEdit);
+    return QSize(edit.width() + fButton->width(), 20);
+}
+
 void TQelCalendar::SetLastCell(int col, int row) {
     fLastCol = col;
     fLastRow = row;
@@ -120,6 +169,13 @@ void TQelCalendar::ButtonClick() {
     largeFont.setPointSize(10);
     popup->ebYear()->setFont(largeFont);
     popup->cmSelected()->setFont(largeFont);
+    popup->fitSelectedDate();
+
+    // Below the field where the screen has room, else above it, and always on the screen.
+    const QScreen* screen = this->screen();
+    if (screen)
+        popup->move(calendarPlacement(QRect(mapToGlobal(QPoint(0, 0)), size()), popup->size(),
+                                      screen->availableGeometry()));
 
     fPopup = popup;
     popup->show();
@@ -140,6 +196,13 @@ bool TQelCalendar::KeyPress(QObject* sender, int key) {
 }
 
 bool TQelCalendar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == fButton && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ButtonClick();
+            return true;
+        }
+    }
     if (watched == fEdit) {
         switch (event->type()) {
         case QEvent::KeyPress:

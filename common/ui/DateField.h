@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFrame>
 #include <QPointer>
+#include <QRect>
 #include <concepts>
 #include <functional>
 #include <typeinfo>
@@ -50,6 +51,10 @@ private:
     QByteArray fCode;
 };
 
+// Where the calendar pop-up of a field goes (screen coordinates): below the field, or above
+// it when there is no room below, clamped to the screen's available area.
+QPoint calendarPlacement(const QRect& field, const QSize& popup, const QRect& available);
+
 // Chooses the text colour for a date: (Sender, aDate, aColour).
 using TGetColourEvent = TEvent<QObject*, TDateTime, QColor&>;
 // The operator pressed Enter in the text box: (Sender).
@@ -88,6 +93,10 @@ public:
     void ButtonClick();
     // Reads the typed text into the date.
     void EditExit();
+
+    // Room for a whole date in the text box's font, and the button.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
     QLineEdit* edit() const { return fEdit; }
     QToolButton* button() const { return fButton; }

@@ -7,11 +7,11 @@
 
 #include "app/AppStartup.h"
 #include "app/CategoryTreeView.h"
-#include "app/PlainMessages.h"
 #include "app/MainWindow.h"
-#include "common/ui/MessageDialogs.h"
+#include "app/PlainMessages.h"
 #include "common/ui/CalendarPopup.h"
 #include "common/ui/DateField.h"
+#include "common/ui/MessageDialogs.h"
 #include "common/ui/SystemColours.h"
 #include "support/StationFixture.h"
 
@@ -110,26 +110,53 @@ public:
     std::vector<SeenMessage> seen;
 };
 
-// Drags mime data onto target and drops it there, as the file manager would; returns
-// whether the target took the drag. The drop's own handling runs before this returns.
-inline bool dragAndDrop(QWidget* target, const QMimeData& data) {
+// What a drag-and-drop onto a target came to.
+struct DropAnswer {
+    bool taken = false;                            // the target took the drag as it hovered
+    Qt::DropAction hoverAction = Qt::IgnoreAction; // the action it answered while hovering
+    Qt::DropAction dropAction = Qt::IgnoreAction;  // the action the drop was done with
+    bool dropped = false;                          // the drop reached the target and was taken
+};
+
+// Drags mime data onto target, offering the actions with `proposed` first, and drops it
+// there when the target took the drag, as a file manager or another program would. The
+// drop's own handling runs before this returns.
+inline DropAnswer dragAndDropWith(QWidget* target, const QMimeData& data, Qt::DropActions offered,
+                                  Qt::DropAction proposed) {
+    DropAnswer answer;
     const QPointF at = QRectF(target->rect()).center();
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at.toPoint(), offered, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(proposed);
     QApplication::sendEvent(target, &enter);
-    const bool taken = enter.isAccepted();
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
+    answer.taken = enter.isAccepted() && enter.dropAction() != Qt::IgnoreAction;
+    answer.hoverAction = enter.isAccepted() ? enter.dropAction() : Qt::IgnoreAction;
+    if (answer.taken) {
+        QDropEvent drop(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+        drop.setDropAction(proposed);
+        QApplication::sendEvent(target, &drop);
+        answer.dropped = drop.isAccepted();
+        answer.dropAction = drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+    }
     // The window handles a drop once the drag-and-drop operation has returned.
     QCoreApplication::processEvents();
-    return taken;
+    return answer;
 }
 
-inline bool dropFiles(QWidget* target, const QStringList& paths) {
+// A drop offered as a copy; whether the target took the drag.
+inline bool dragAndDrop(QWidget* target, const QMimeData& data) {
+    return dragAndDropWith(target, data, Qt::CopyAction, Qt::CopyAction).taken;
+}
+
+inline void setFileUrls(QMimeData& data, const QStringList& paths) {
     QList<QUrl> urls;
     for (const QString& p : paths)
         urls << QUrl::fromLocalFile(p);
-    QMimeData data;
     data.setUrls(urls);
+}
+
+inline bool dropFiles(QWidget* target, const QStringList& paths) {
+    QMimeData data;
+    setFileUrls(data, paths);
     return dragAndDrop(target, data);
 }
 

@@ -2,14 +2,15 @@
 #include "common/Clock.h"
 #include "common/Format.h"
 #include "common/Messages.h"
-#include "common/ui/MessageDialogs.h"
 #include "common/ui/CalendarPopup.h"
+#include "common/ui/MessageDialogs.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -218,7 +219,8 @@ TEST_F(DatePicker, ButtonWithNoDateTakesTodayAtOnceButLeavesTheField) {
 TEST_F(DatePicker, ButtonDoesNotTakeTheFocusSoTypedTextWaits) {
     setDate({2021, 3, 15});
     typeInField("1/2");
-    EXPECT_EQ(picker->button()->focusPolicy(), Qt::NoFocus);
+    // A click leaves the focus where it is (only Tab reaches the button).
+    EXPECT_FALSE(picker->button()->focusPolicy() & Qt::ClickFocus);
     TFrmCalendar* popup = openPopup();
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(popup->cmSelected()->text(), "15 Mar 2021");
@@ -232,6 +234,101 @@ TEST_F(DatePicker, ButtonDoesNotTakeTheFocusSoTypedTextWaits) {
     QObject::connect(start, &QPushButton::clicked, [&] { seenByStart = date(); });
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_EQ(seenByStart, QDate(2021, 2, 1));
+}
+
+TEST_F(DatePicker, TabReachesTheButtonAndSpaceOrEnterOpensTheCalendar) {
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        setDate({2021, 3, 15});
+        typeInField("1/2");
+        // Tab leaves the text box for the button, confirming the typed date on the way.
+        QTest::keyClick(picker->edit(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), picker->button());
+        EXPECT_EQ(date(), QDate(2021, 2, 1));
+        EXPECT_EQ(picker->popup(), nullptr);
+
+        QTest::keyClick(picker->button(), key);
+        TFrmCalendar* popup = picker->popup();
+        ASSERT_NE(popup, nullptr);
+        EXPECT_TRUE(popup->isVisible());
+        EXPECT_EQ(popup->cmSelected()->text(), "01 Feb 2021");
+        clickOutside();
+        flushDeletes();
+        EXPECT_EQ(picker->popup(), nullptr);
+        EXPECT_EQ(date(), QDate(2021, 2, 1));
+    }
+}
+
+TEST_F(DatePicker, CalendarPlacementKeepsThePopupOnTheScreen) {
+    const QSize popup(230, 200);
+    struct Case {
+        const char* name;
+        QRect field;
+        QRect screen;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"room below: directly below the field", {100, 100, 112, 20}, {0, 0, 800, 600}, {100, 120}},
+        {"no room below: above the field", {100, 500, 112, 20}, {0, 0, 800, 600}, {100, 300}},
+        {"right edge: moved left onto the screen",
+         {700, 100, 112, 20},
+         {0, 0, 800, 600},
+         {570, 120}},
+        {"left of the screen: moved right", {-40, 100, 112, 20}, {0, 0, 800, 600}, {0, 120}},
+        {"a panel at the top takes room", {100, 10, 112, 20}, {0, 32, 800, 568}, {100, 32}},
+        {"a second screen to the right", {1300, 1000, 112, 20}, {1280, 0, 1280, 1024}, {1300, 800}},
+        {"room neither below nor above: clamped to the bottom",
+         {10, 150, 112, 20},
+         {0, 0, 400, 300},
+         {10, 100}},
+        {"a screen smaller than the pop-up: its top left corner",
+         {10, 100, 112, 20},
+         {0, 0, 200, 150},
+         {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QPoint at = calendarPlacement(c.field, popup, c.screen);
+        EXPECT_EQ(at, c.expected);
+        if (c.screen.width() >= popup.width() && c.screen.height() >= popup.height()) {
+            EXPECT_TRUE(c.screen.contains(QRect(at, popup)));
+        }
+    }
+}
+
+TEST_F(DatePicker, CalendarOpenedNearTheBottomOfTheScreenLiesInsideIt) {
+    const QRect screen = host->screen()->availableGeometry();
+    struct Case {
+        const char* name;
+        QPoint fieldAt; // the field's top left corner on the screen
+        bool above;
+    };
+    const Case cases[] = {
+        {"bottom left", {screen.left() + 40, screen.bottom() - 40}, true},
+        {"bottom right", {screen.right() - 60, screen.bottom() - 25}, true},
+        {"top right", {screen.right() - 60, screen.top() + 40}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The window's frame, where the platform draws one, shifts the field: move by what
+        // is left.
+        host->move(host->pos() + c.fieldAt - picker->mapToGlobal(QPoint(0, 0)));
+        QCoreApplication::processEvents();
+        reactivateHost();
+        const QRect field(picker->mapToGlobal(QPoint(0, 0)), picker->size());
+        ASSERT_EQ(field.topLeft(), c.fieldAt);
+        TFrmCalendar* popup = openPopup();
+        ASSERT_NE(popup, nullptr);
+        const QRect placed = popup->frameGeometry();
+        EXPECT_TRUE(screen.contains(placed)) << placed.x() << ',' << placed.y();
+        if (c.above) {
+            EXPECT_LE(placed.bottom(), field.top() - 1);
+        } else {
+            EXPECT_EQ(placed.top(), field.bottom() + 1);
+        }
+        clickOutside();
+        flushDeletes();
+    }
 }
 
 TEST_F(DatePicker, LockedFieldKeepsItsDateButTakesTheFocus) {

@@ -1,8 +1,8 @@
 #include "env/Log.h"
 #include "HiveSandbox.h"
 #include "common/Clock.h"
-#include "env/SettingsStore.h"
 #include "env/Locations.h"
+#include "env/SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -235,6 +235,16 @@ TEST_F(Log, LogsFolderBesideTheProgramElseInTheStateFolder) {
     DebugOut(QStringLiteral("here"));
     EXPECT_FALSE(
         readAll(fDir.file(QStringLiteral("state/dolvane/logs/registry_2021_22.log"))).isEmpty());
+
+    // An installed program logs to the state folder, also when run by root, who could
+    // write beside it; no "logs" folder appears among the system's programs.
+    for (const char* installed : {"/usr/bin/dolvane-cli", "/usr/local/bin/dolvane"}) {
+        SCOPED_TRACE(installed);
+        setModuleNameOverride(QString::fromLatin1(installed));
+        EXPECT_EQ(logsFolder(), fDir.file(QStringLiteral("state/dolvane/logs/")));
+        EXPECT_FALSE(QFileInfo::exists(QFileInfo(QString::fromLatin1(installed)).path() +
+                                       QStringLiteral("/logs")));
+    }
 
     qputenv("XDG_STATE_HOME", oldState);
 }
