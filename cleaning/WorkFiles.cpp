@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr qint64 chunkSize = 4 * 1024 * 1024;
+constexpr qint64 chunkSize = qint64(4) * 1024 * 1024;
 
 bool copyStream(QFile& in, QFileDevice& out) {
     QByteArray buffer;

@@ -93,7 +93,7 @@ void CliHost::finish() {
 
 QString CliHost::Backup(const QString& remoteDBPath, const QString& localDBPath) {
     QString error;
-    const QString file = backupBeforeRun(remoteDBPath, localDBPath, &error);
+    QString file = backupBeforeRun(remoteDBPath, localDBPath, &error);
     line(file.isEmpty() ? QStringLiteral("Backup failed: ") + error
                         : QStringLiteral("Backup written to ") + file);
     return file;
