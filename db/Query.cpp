@@ -352,7 +352,7 @@ ResultSet Query::Open(int keepColumns) {
     }
     cursor->close(&status);
     if (!status.failed())
-        cursorGuard.release();
+        static_cast<void>(cursorGuard.release()); // close() released the cursor
     status.check("close cursor");
     return rs;
 }
