@@ -104,7 +104,7 @@ template <typename T> T* TBackup::createControl(QPointer<T>& field, const char* 
     f->resize(control->size());
     control->setParent(f.get());
     f->layout()->addWidget(control);
-    made.release(); // the host window owns it now
+    static_cast<void>(made.release()); // the host window owns it now
     field = control;
     f->Timer1.start();
     return control;

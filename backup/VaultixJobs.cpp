@@ -327,7 +327,7 @@ struct TransferState {
 
 size_t readChunk(char* buffer, size_t size, size_t count, void* user) {
     auto* state = static_cast<TransferState*>(user);
-    const qint64 read = state->file->read(buffer, qint64(size * count));
+    const qint64 read = state->file->read(buffer, qint64(size) * qint64(count));
     return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
 }
 

@@ -112,7 +112,7 @@ void CliHost::finish() {
 QString CliHost::Backup(const QString& remoteDBPath, const QString& localDBPath) {
     QString error;
     beginStep(QStringLiteral("Backup"));
-    const QString file = backupBeforeRun(remoteDBPath, localDBPath, &error);
+    QString file = backupBeforeRun(remoteDBPath, localDBPath, &error);
     endStep();
     line(file.isEmpty() ? QStringLiteral("Backup failed: ") + error
                         : QStringLiteral("Backup written to ") + file);

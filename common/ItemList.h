@@ -21,7 +21,8 @@ QString itemEx(int idx, const QString& haystack, const QString& separator);
 class SeparatorScope final {
 public:
     explicit SeparatorScope(const QString& separator) { pushSIS(separator); }
-    ~SeparatorScope() { popSIS(); }
+    // The constructor pushed, so this pop always finds its entry and cannot throw.
+    ~SeparatorScope() { popSIS(); } // NOLINT(bugprone-exception-escape)
     SeparatorScope(const SeparatorScope&) = delete;
     SeparatorScope& operator=(const SeparatorScope&) = delete;
 };

@@ -378,7 +378,7 @@ void Query::fetchRows(ResultSet& rs, int keepColumns, const RowHandler* onRow) {
     }
     cursor->close(&status);
     if (!status.failed())
-        cursorGuard.release();
+        static_cast<void>(cursorGuard.release()); // close() released the cursor
     status.check("close cursor");
 }
 

@@ -111,7 +111,7 @@ QString uu_getUniqueFileName(const QString& baseDir, const QString& fileExt) {
                                 folder.toStdString());
     quint64 unique = tickCount() & 0xFFFF;
     for (int attempt = 0; attempt < 0x10000; ++attempt) {
-        const QString name = folder + QString::number(unique, 16).toUpper() + fileExt;
+        QString name = folder + QString::number(unique, 16).toUpper() + fileExt;
         if (!nameTaken(name))
             return name;
         unique = (unique + 1) & 0xFFFF;

@@ -182,7 +182,7 @@ void TBrevikReg::setLastUser(const QString& UserName) {
 QString TBrevikReg::GetCommandSequence(const QString& moduleName) {
     const QString ownName = QFileInfo(uu_getModuleName()).fileName();
     const QString target = moduleName.isEmpty() ? ownName : moduleName;
-    const QString result =
+    QString result =
         ReadString(QStringLiteral("IDEx\\") + target, QStringLiteral("COMMAND"), QString(), 0);
     SetCommandSequence(ownName, QString());
     return result;

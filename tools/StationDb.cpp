@@ -168,7 +168,9 @@ public:
             return chance(50) ? QDateTime() : dateTime();
         return first.addSecs(between(0, 3600));
     }
-    double money(int maxUnits) { return double(between(0, maxUnits * 10000)) / 10000.0; }
+    double money(int maxUnits) {
+        return double(between(0, std::int64_t(maxUnits) * 10000)) / 10000.0;
+    }
     QString code(const char* prefix, int range) {
         return QString::fromLatin1(prefix) +
                QString::number(between(1, range)).rightJustified(5, u'0');

@@ -276,7 +276,7 @@ void TFrmCalendar::FormCreate() {
     const QLocale locale;
     const QDate firstOfYear(currentDate().year(), 1, 1);
     for (int i = 0; i < 12; ++i) {
-        const QDate date = firstOfYear.addDays(32 * i);
+        const QDate date = firstOfYear.addDays(qint64(32) * i);
         fSgMon->item(i / 2, i % 2)->setText(locale.monthName(date.month(), QLocale::ShortFormat));
     }
     WriteDate(valueFromDate(currentDate()));

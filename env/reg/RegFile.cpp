@@ -364,6 +364,7 @@ void applyRegChanges(const QList<RegChange>& changes) {
                 std::make_unique<Hive>(hiveFilePath(change.key.root), Hive::Access::Write);
     }
     std::vector<std::unique_ptr<Hive::WriteTransaction>> transactions;
+    transactions.reserve(hives.size());
     for (auto& [root, hive] : hives)
         transactions.push_back(std::make_unique<Hive::WriteTransaction>(*hive));
 

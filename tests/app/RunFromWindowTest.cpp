@@ -71,12 +71,12 @@ protected:
     QMetaObject::Connection statusWatch;
 
     void watchStatuses(std::function<void(const QString&)> also = {}) {
-        statusWatch =
-            QObject::connect(window.get(), &TfmMain::statusChanged, [this, also](const QString& s) {
-                statuses << s;
-                if (also)
-                    also(s);
-            });
+        statusWatch = QObject::connect(window.get(), &TfmMain::statusChanged,
+                                       [this, also = std::move(also)](const QString& s) {
+                                           statuses << s;
+                                           if (also)
+                                               also(s);
+                                       });
     }
 };
 

@@ -3,10 +3,10 @@
 #include "BackupTestSupport.h"
 #include "FtpTestServer.h"
 
-#include "backup/BackupTargets.h"
-#include "backup/HeadlessBackup.h"
 #include "backup/BackupDialog.h"
+#include "backup/BackupTargets.h"
 #include "backup/FileSize.h"
+#include "backup/HeadlessBackup.h"
 #include "common/Clock.h"
 #include "env/Log.h"
 #include "support/StationFixture.h"
@@ -53,7 +53,7 @@ protected:
     // Real controls, each noted in `seen` when it finishes; onCreate may script the
     // operator.
     TBackup::ControlFactory recording(std::function<void(TVaultixControl*)> onCreate = {}) {
-        return [this, onCreate](const QString& className) {
+        return [this, onCreate = std::move(onCreate)](const QString& className) {
             std::unique_ptr<TVaultixControl> control = createVaultixControl(className);
             TVaultixControl* c = control.get();
             QObject::connect(c, &TVaultixControl::finished, c, [this, c](int result) {
