@@ -64,8 +64,8 @@ void prepare(const QString& path) {
     for (const char* sql : oddRows)
         peek.execute(QString::fromLatin1(sql));
     TriggerSwitch triggers(peek.query());
-    for (const QString& name : triggers.listTriggers())
-        triggers.SetTriggerStatus(name, false);
+    for (const ListedTrigger& t : triggers.listTriggers())
+        triggers.SetTriggerStatus(t.name, false);
     peek.commit();
 }
 
