@@ -21,7 +21,28 @@ QString inputs(int paramCount) {
 // The loop around one delete: its own savepoint (the handler undoes that row alone), a
 // returned row for a failing key and one every progressStep rows.
 // removed adds what the delete removed to ROWS_REMOVED.
-QString loop(const QString& walk, const QString& deleteStatement, const QString& removed) {
+QString loop(const QString& walk, const QString& deleteStatement, const QString& removed,
+             bool perRowSavepoint) {
+    if (!perRowSavepoint)
+        return QStringLiteral("begin\n"
+                              "  ROWS_WALKED = 0;\n"
+                              "  ROWS_REMOVED = 0;\n"
+                              "  for %1 do\n"
+                              "  begin\n"
+                              "    ROWS_WALKED = ROWS_WALKED + 1;\n"
+                              "    %2;\n"
+                              "    ROWS_REMOVED = ROWS_REMOVED + %6;\n"
+                              "    if (mod(ROWS_WALKED, %3) = 0) then\n"
+                              "    begin\n"
+                              "      ROW_KIND = %4;\n"
+                              "      suspend;\n"
+                              "    end\n"
+                              "  end\n"
+                              "  ROW_KIND = %5;\n"
+                              "  suspend;\n"
+                              "end")
+            .arg(walk, deleteStatement, QString::number(DeleteBlock::progressStep),
+                 QString::number(progressRow), QString::number(lastRow), removed);
     return QStringLiteral("declare variable FAILED smallint;\n"
                           "begin\n"
                           "  ROWS_WALKED = 0;\n"
@@ -88,7 +109,7 @@ FirstColumn firstColumnOf(db::Query& q, const QString& tableName) {
 }
 
 QString DeleteBlock::selectForm(const QString& tableName, const FirstColumn& key,
-                                const QString& condition, int paramCount) {
+                                const QString& condition, int paramCount, bool perRowSavepoint) {
     const QString column = quotedIdentifier(key.name);
     const QString walk = QStringLiteral("select ") + column + QStringLiteral(" from ") + tableName +
                          condition + QStringLiteral(" into :ROW_KEY as cursor WALK");
@@ -102,7 +123,8 @@ QString DeleteBlock::selectForm(const QString& tableName, const FirstColumn& key
                   QStringLiteral("type of column ") + tableName + QLatin1Char('.') + column) +
            // A positioned delete removes the cursor's row or raises; Firebird 3's row_count
            // after it counts the cursor's deletes so far, not this one.
-           loop(walk, remove, key.uniqueKey ? QStringLiteral("1") : QStringLiteral("row_count"));
+           loop(walk, remove, key.uniqueKey ? QStringLiteral("1") : QStringLiteral("row_count"),
+                perRowSavepoint);
 }
 
 QString DeleteBlock::idListForm(const QString& tableName, const QString& keyField,
@@ -113,7 +135,7 @@ QString DeleteBlock::idListForm(const QString& tableName, const QString& keyFiel
     const QString remove = QStringLiteral("delete from ") + tableName + QStringLiteral(" where ") +
                            keyField + QStringLiteral(" = :ROW_KEY");
     return header(paramCount, QStringLiteral("integer")) +
-           loop(walk, remove, QStringLiteral("row_count"));
+           loop(walk, remove, QStringLiteral("row_count"), true);
 }
 
 DeleteBlock::Outcome DeleteBlock::run(const QString& block, int paramCount,

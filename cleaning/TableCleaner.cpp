@@ -10,6 +10,8 @@
 #include "db/Query.h"
 #include "env/Log.h"
 
+#include <algorithm>
+
 TableCleaner::TableCleaner(db::Connection& conx, db::Query& q1, db::Query& q2, RunHost& host)
     : fConx(conx), fQ1(q1), fQ2(q2), fHost(host) {}
 
@@ -72,16 +74,27 @@ QString TableCleaner::condition(const QString& tableName, const QString& dates,
 }
 
 void TableCleaner::runBlock(const QString& block, int paramCount, const QString& deleteSql,
-                            bool messageOnError) {
-    quint64 shown = 0;
+                            bool messageOnError, quint64* shown, const quint64* selected) {
     DeleteBlock loop(fQ2);
     const DeleteBlock::Outcome outcome = loop.run(
         block, paramCount, db::DbValue::timestamp(fHost.cutOffDate()), [&](quint64 walked) {
-            fHost.AdvanceProgress(2, qint64(walked - shown));
-            shown = walked;
+            if (walked > *shown) {
+                fHost.AdvanceProgress(2, qint64(walked - *shown));
+                *shown = walked;
+            }
         });
+    // After a walk that stopped at a failing row, the selected rows this walk did not find
+    // were removed by that one.
+    quint64 removed = outcome.removed;
+    if (selected) {
+        removed += *selected - std::min(outcome.walked, *selected);
+        if (*selected > *shown) {
+            fHost.AdvanceProgress(2, qint64(*selected - *shown));
+            *shown = *selected;
+        }
+    }
     if (fCurrentTable >= 0)
-        fReport.add(fCurrentTable, outcome.removed);
+        fReport.add(fCurrentTable, removed);
     for (const db::DbValue& key : outcome.failedKeys)
         RunCommand(deleteSql, key, messageOnError);
 }
@@ -105,8 +118,24 @@ void TableCleaner::CleanTable(const QString& tableName, const QString& dates,
         const FirstColumn key = firstColumnOf(fQ1, tableName);
         const QString deleteSql = QStringLiteral("delete from ") + tableName +
                                   QStringLiteral(" where ") + key.name + QStringLiteral(" = :V1");
-        runBlock(DeleteBlock::selectForm(tableName, key, where, paramCount), paramCount, deleteSql,
-                 messageOnError);
+        quint64 shown = 0;
+        bool walked = false;
+        if (key.uniqueKey) {
+            // With the triggers off only a foreign key makes a delete fail, and most tables
+            // have none that does: a walk without a savepoint per row is a sixth faster.
+            // When a row fails, the walk with savepoints goes over what is left.
+            try {
+                runBlock(DeleteBlock::selectForm(tableName, key, where, paramCount, false),
+                         paramCount, deleteSql, messageOnError, &shown, nullptr);
+                walked = true;
+            } catch (const db::DbError&) {
+            }
+        }
+        if (!walked) {
+            const quint64 all = quint64(selected);
+            runBlock(DeleteBlock::selectForm(tableName, key, where, paramCount), paramCount,
+                     deleteSql, messageOnError, &shown, key.uniqueKey ? &all : nullptr);
+        }
     }
     restartSequence(generatorName);
     fConx.CommitRetaining();
@@ -127,9 +156,10 @@ void TableCleaner::CleanTable(const QString& tableName, const QString& keyField,
             // inside the engine deletes the rows of exactly the listed ids.
             int paramCount = 0;
             const QString where = condition(source->table, source->dates, &paramCount);
+            quint64 shown = 0;
             runBlock(DeleteBlock::idListForm(tableName, keyField, source->table, source->keyField,
                                              where, paramCount),
-                     paramCount, deleteSql, messageOnError);
+                     paramCount, deleteSql, messageOnError, &shown, nullptr);
         } else {
             for (const qint32 id : *idList) {
                 fHost.StepProgress(2);

@@ -60,10 +60,11 @@ private:
     void restartSequence(const QString& generatorName);
     // The " where ..." part of the generated select (empty without one) and its marker count.
     QString condition(const QString& tableName, const QString& dates, int* paramCount) const;
-    // Runs a delete block, moving channel 2 as it reports, and sends each failing key
-    // through RunCommand with deleteSql.
+    // Runs a delete block, moving channel 2 on from *shown as it reports, and sends each
+    // failing key through RunCommand with deleteSql. With selected, the block walks what an
+    // earlier walk of those rows left: the rows it does not find count as removed.
     void runBlock(const QString& block, int paramCount, const QString& deleteSql,
-                  bool messageOnError);
+                  bool messageOnError, quint64* shown, const quint64* selected);
 
     db::Connection& fConx;
     db::Query& fQ1;
