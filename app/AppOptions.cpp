@@ -39,18 +39,14 @@ std::optional<AppOptions> parseAppArguments(const QStringList& arguments, QStrin
         *error = text;
         return std::nullopt;
     };
-    // The parser skips the first entry, the program's name.
-    if (!parser.parse(QStringList{QStringLiteral("dolvane")} + arguments))
-        return fail(parser.errorText());
-
-    AppOptions o;
-    o.help = shared.helpAsked();
-    o.version = shared.versionAsked();
-    if (o.help || o.version)
-        return o;
-    const auto choices = shared.read(error);
+    const auto choices = shared.parse(QStringLiteral("dolvane"), arguments, error);
     if (!choices)
         return std::nullopt;
+    AppOptions o;
+    o.help = choices->help;
+    o.version = choices->version;
+    if (o.help || o.version)
+        return o;
     o.ticks = choices->ticks;
     o.priorTo = choices->priorTo;
     o.cutOff = choices->cutOff;

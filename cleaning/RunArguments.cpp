@@ -48,12 +48,21 @@ SharedRunOptions::SharedRunOptions(QCommandLineParser& parser)
         fParser.addOption(*o);
 }
 
-bool SharedRunOptions::helpAsked() const {
-    return fParser.isSet(fHelp);
-}
-
-bool SharedRunOptions::versionAsked() const {
-    return fParser.isSet(fVersion);
+std::optional<RunChoices> SharedRunOptions::parse(const QString& program,
+                                                  const QStringList& arguments,
+                                                  QString* error) const {
+    // The parser skips the first entry, the program's name.
+    if (!fParser.parse(QStringList{program} + arguments)) {
+        *error = fParser.errorText();
+        return std::nullopt;
+    }
+    if (fParser.isSet(fHelp) || fParser.isSet(fVersion)) {
+        RunChoices c;
+        c.help = fParser.isSet(fHelp);
+        c.version = fParser.isSet(fVersion);
+        return c;
+    }
+    return read(error);
 }
 
 std::optional<RunChoices> SharedRunOptions::read(QString* error) const {

@@ -28,6 +28,9 @@ QString programVersion();
 
 // What the shared options chose.
 struct RunChoices {
+    // --help or --version: the program prints and ends; nothing else is read.
+    bool help = false;
+    bool version = false;
     // Category ids clicked in the tree, in order (ticks spread as a click spreads them).
     std::vector<int> ticks;
     // --all (false) or --prior-to (true); unset when neither was given.
@@ -38,23 +41,26 @@ struct RunChoices {
     bool compress = true;
 };
 
-// Declares --tick, --all, --prior-to, --no-compress, --help and --version on a parser, and
-// reads them back once the parser has parsed the arguments.
+// Declares --tick, --all, --prior-to, --no-compress, --help and --version on a parser; the
+// program adds its own options, then parse() reads the command line.
 class SharedRunOptions final {
 public:
     explicit SharedRunOptions(QCommandLineParser& parser);
     SharedRunOptions(const SharedRunOptions&) = delete;
     SharedRunOptions& operator=(const SharedRunOptions&) = delete;
 
-    bool helpAsked() const;
-    bool versionAsked() const;
-    // The choices, or nullopt with *error set for bad usage.
-    std::optional<RunChoices> read(QString* error) const;
+    // Parses the arguments after the program's name with every option declared on the
+    // parser. The shared choices, or nullopt with *error set for bad usage; the program's
+    // own options are then read from the parser.
+    std::optional<RunChoices> parse(const QString& program, const QStringList& arguments,
+                                    QString* error) const;
 
     // The usage lines of the shared options, for the programs' own usage texts.
     static QString usageLines();
 
 private:
+    std::optional<RunChoices> read(QString* error) const;
+
     QCommandLineParser& fParser;
     QCommandLineOption fTick;
     QCommandLineOption fAll;

@@ -38,18 +38,14 @@ std::optional<CliOptions> parseCliArguments(const QStringList& arguments, QStrin
         *error = text;
         return std::nullopt;
     };
-    // The parser skips the first entry, the program's name.
-    if (!parser.parse(QStringList{QStringLiteral("dolvane-cli")} + arguments))
-        return fail(parser.errorText());
-
-    CliOptions o;
-    o.help = shared.helpAsked();
-    o.version = shared.versionAsked();
-    if (o.help || o.version)
-        return o;
-    const auto choices = shared.read(error);
+    const auto choices = shared.parse(QStringLiteral("dolvane-cli"), arguments, error);
     if (!choices)
         return std::nullopt;
+    CliOptions o;
+    o.help = choices->help;
+    o.version = choices->version;
+    if (o.help || o.version)
+        return o;
     o.ticks = choices->ticks;
     o.priorTo = choices->priorTo.value_or(true);
     o.cutOff =
