@@ -303,7 +303,7 @@ int main(int argc, char** argv) {
         }
         // Each measurement gets its own fresh copy of the source.
         auto copy = [&](const char* name, bool asWorkCopy) {
-            const QString path = dir + QLatin1Char('/') + QLatin1String(name);
+            QString path = dir + QLatin1Char('/') + QLatin1String(name);
             QFile::remove(path);
             if (!QFile::copy(source, path))
                 throw std::runtime_error("cannot copy the generated database");

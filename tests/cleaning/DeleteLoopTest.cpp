@@ -44,9 +44,10 @@ const char* const oddRows[] = {
     "insert into TBL_DATEKEY values ('2019-03-04', '2020-01-01')",
     "insert into TBL_DATEKEY values ('2019-03-05', '2030-01-01')",
     "insert into TBL_DATEKEY values ('2019-03-06', '2022-12-31 23:59:59')",
-    // Keeps one old sale from going.
-    "insert into TBL_SALES_REF values (1, (select min(SALES_ID) from TBL_SALES where TRANS_DATE < "
-    "'2023-01-01'))",
+    // Keeps one old sale from going (one statement on two lines).
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
+    "insert into TBL_SALES_REF select 1, min(SALES_ID) from TBL_SALES where TRANS_DATE < "
+    "'2023-01-01'",
 };
 
 const SelectRule oddRules[] = {
