@@ -16,10 +16,11 @@ esac
 
 # The first report stops the test with its stack; the leak check skips thread-local
 # storage, whose scan crashes on the embedded engine's threads, and leaks inside the
-# uninstrumented Firebird and ICU libraries are suppressed (tests/sanitizers/lsan.supp).
+# uninstrumented Firebird and ICU libraries are suppressed (tests/sanitizers/lsan.supp)
+# without the table of suppressions used, which would land on the programs' stderr.
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
-export LSAN_OPTIONS="use_tls=0:suppressions=$PWD/tests/sanitizers/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS="use_tls=0:print_suppressions=0:suppressions=$PWD/tests/sanitizers/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export QT_QPA_PLATFORM=offscreen
 
 # Each preset builds in its own folder.
