@@ -538,7 +538,7 @@ QString TfmMain::databaseDialogFolder() const {
     for (const QString& path : {fGDB, LastUsedGDBLocal()}) {
         if (path.isEmpty())
             continue;
-        const QString folder = QFileInfo(path).absolutePath();
+        QString folder = QFileInfo(path).absolutePath();
         if (QFileInfo(folder).isDir())
             return folder;
     }

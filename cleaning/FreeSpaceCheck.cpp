@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr qint64 bytesPerMB = 1024 * 1024;
+constexpr qint64 bytesPerMB = qint64(1024) * 1024;
 
 std::function<qint64(const QString&)>& freeSpaceSource() {
     static std::function<qint64(const QString&)> source;

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr size_t chunkSize = 1024 * 1024;
+constexpr size_t chunkSize = size_t(1024) * 1024;
 const QString replacementInfix = QStringLiteral(".dolvane-");
 constexpr int templateSuffix = 6; // the XXXXXX of mkstemp
 

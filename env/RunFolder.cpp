@@ -113,7 +113,7 @@ int sweepStaleRunFolders(const QString& tempDir) {
 
 QString runFolderOf(const QString& path) {
     const QFileInfo file(path);
-    const QString folder = file.absolutePath();
+    QString folder = file.absolutePath();
     if (!looksLikeRunFolderName(QFileInfo(folder).fileName()))
         return QString();
     if (!QFileInfo(folder + QLatin1Char('/') + lockName).isFile())
