@@ -184,7 +184,7 @@ private:
 // in column r % n alone and recent (first round) or null (second round) in the others, so
 // a rule that leaves out any one column keeps a row it had to remove.
 std::optional<std::vector<QDateTime>> oneOldColumn(std::int64_t row, int columns) {
-    if (row >= 2 * columns)
+    if (row >= std::int64_t(2) * columns)
         return std::nullopt;
     const QDateTime recent(lastSampleDate().addDays(-20 - row), QTime(10, 0));
     std::vector<QDateTime> dates(size_t(columns), row < columns ? recent : QDateTime());

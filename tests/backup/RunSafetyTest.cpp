@@ -120,7 +120,7 @@ TEST_F(RunSafetyTest, DatabaseHeldOpenByAnotherAttachmentIsRefusedAndUntouched) 
 
 TEST_F(RunSafetyTest, TemporaryFolderTooSmallIsRefusedBeforeAnyChange) {
     const qint64 size = QFileInfo(station).size();
-    constexpr qint64 mb = 1024 * 1024;
+    constexpr qint64 mb = qint64(1024) * 1024;
     struct Case {
         const char* name;
         bool compress;

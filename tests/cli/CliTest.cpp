@@ -144,7 +144,7 @@ TEST_F(CliTest, JsonReportIsOneObjectForDoneAndFailedRuns) {
 
         // The steps in the order of the status lines, each timed.
         QStringList statuses;
-        for (const QJsonValue& step : o["steps"].toArray()) {
+        for (const QJsonValue step : o["steps"].toArray()) {
             statuses << step["status"].toString();
             EXPECT_GE(step["milliseconds"].toInteger(-1), 0);
         }
