@@ -18,31 +18,38 @@ QString inputs(int paramCount) {
     return QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
+// The loop around one positioned delete without a savepoint per row: the first failing
+// row ends the block. Every walked row is a removed one, so the loop keeps no counts per
+// row: a countdown to the next progress row is all it does besides the delete.
+QString positionedLoop(const QString& walk, const QString& deleteStatement) {
+    return QStringLiteral("declare variable STEP integer = %3;\n"
+                          "begin\n"
+                          "  ROWS_WALKED = 0;\n"
+                          "  for %1 do\n"
+                          "  begin\n"
+                          "    %2;\n"
+                          "    STEP = STEP - 1;\n"
+                          "    if (STEP = 0) then\n"
+                          "    begin\n"
+                          "      ROWS_WALKED = ROWS_WALKED + %3;\n"
+                          "      STEP = %3;\n"
+                          "      ROW_KIND = %4;\n"
+                          "      suspend;\n"
+                          "    end\n"
+                          "  end\n"
+                          "  ROWS_WALKED = ROWS_WALKED + %3 - STEP;\n"
+                          "  ROWS_REMOVED = ROWS_WALKED;\n"
+                          "  ROW_KIND = %5;\n"
+                          "  suspend;\n"
+                          "end")
+        .arg(walk, deleteStatement, QString::number(DeleteBlock::progressStep),
+             QString::number(progressRow), QString::number(lastRow));
+}
+
 // The loop around one delete: its own savepoint (the handler undoes that row alone), a
 // returned row for a failing key and one every progressStep rows.
 // removed adds what the delete removed to ROWS_REMOVED.
-QString loop(const QString& walk, const QString& deleteStatement, const QString& removed,
-             bool perRowSavepoint) {
-    if (!perRowSavepoint)
-        return QStringLiteral("begin\n"
-                              "  ROWS_WALKED = 0;\n"
-                              "  ROWS_REMOVED = 0;\n"
-                              "  for %1 do\n"
-                              "  begin\n"
-                              "    ROWS_WALKED = ROWS_WALKED + 1;\n"
-                              "    %2;\n"
-                              "    ROWS_REMOVED = ROWS_REMOVED + %6;\n"
-                              "    if (mod(ROWS_WALKED, %3) = 0) then\n"
-                              "    begin\n"
-                              "      ROW_KIND = %4;\n"
-                              "      suspend;\n"
-                              "    end\n"
-                              "  end\n"
-                              "  ROW_KIND = %5;\n"
-                              "  suspend;\n"
-                              "end")
-            .arg(walk, deleteStatement, QString::number(DeleteBlock::progressStep),
-                 QString::number(progressRow), QString::number(lastRow), removed);
+QString loop(const QString& walk, const QString& deleteStatement, const QString& removed) {
     return QStringLiteral("declare variable FAILED smallint;\n"
                           "begin\n"
                           "  ROWS_WALKED = 0;\n"
@@ -119,12 +126,14 @@ QString DeleteBlock::selectForm(const QString& tableName, const FirstColumn& key
         QStringLiteral("delete from ") + tableName +
         (key.uniqueKey ? QStringLiteral(" where current of WALK")
                        : QStringLiteral(" where ") + column + QStringLiteral(" = :ROW_KEY"));
-    return header(paramCount,
-                  QStringLiteral("type of column ") + tableName + QLatin1Char('.') + column) +
-           // A positioned delete removes the cursor's row or raises; Firebird 3's row_count
-           // after it counts the cursor's deletes so far, not this one.
-           loop(walk, remove, key.uniqueKey ? QStringLiteral("1") : QStringLiteral("row_count"),
-                perRowSavepoint);
+    const QString head = header(paramCount, QStringLiteral("type of column ") + tableName +
+                                                QLatin1Char('.') + column);
+    if (key.uniqueKey && !perRowSavepoint)
+        return head + positionedLoop(walk, remove);
+    // A positioned delete removes the cursor's row or raises; Firebird 3's row_count after
+    // it counts the cursor's deletes so far, not this one.
+    return head +
+           loop(walk, remove, key.uniqueKey ? QStringLiteral("1") : QStringLiteral("row_count"));
 }
 
 QString DeleteBlock::idListForm(const QString& tableName, const QString& keyField,
@@ -135,7 +144,7 @@ QString DeleteBlock::idListForm(const QString& tableName, const QString& keyFiel
     const QString remove = QStringLiteral("delete from ") + tableName + QStringLiteral(" where ") +
                            keyField + QStringLiteral(" = :ROW_KEY");
     return header(paramCount, QStringLiteral("integer")) +
-           loop(walk, remove, QStringLiteral("row_count"), true);
+           loop(walk, remove, QStringLiteral("row_count"));
 }
 
 DeleteBlock::Outcome DeleteBlock::run(const QString& block, int paramCount,

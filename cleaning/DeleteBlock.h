@@ -41,8 +41,9 @@ public:
     // Walks "select <first column> from <table><condition>" and deletes each row: where
     // current of the cursor for a unique key, else every row holding the walked value.
     // condition is the select form's " where ..." text with its :V0.. markers (or empty).
-    // Without perRowSavepoint the first failing row ends the block with its error, and
-    // which rows before it stay deleted is the engine's business: the caller walks again.
+    // Without perRowSavepoint, for a unique key only, the first failing row ends the block
+    // with its error, and which rows before it stay deleted is the engine's business: the
+    // caller walks again.
     static QString selectForm(const QString& tableName, const FirstColumn& key,
                               const QString& condition, int paramCount,
                               bool perRowSavepoint = true);

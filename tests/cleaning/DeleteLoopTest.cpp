@@ -328,4 +328,55 @@ TEST_F(DeleteLoopSteps, FailingRowInTheMiddleIsLoggedAndShownOnceAndProgressReac
         1);
 }
 
+TEST_F(DeleteLoopSteps, WalkCountsRowsAndProgressAroundTheProgressStep) {
+    // The walk without a savepoint per row counts in steps: the figures must hold for a walk
+    // that ends on a step, just before it and just after it.
+    constexpr qint64 step = DeleteBlock::progressStep;
+    const qint64 sizes[] = {1, step - 1, step, step + 1, 2 * step};
+    {
+        Peek peek(station);
+        for (const qint64 n : sizes)
+            peek.execute(QStringLiteral("create table TBL_WALK_%1 (K bigint not null primary key, "
+                                        "D timestamp)")
+                             .arg(n));
+        peek.commit();
+        // n old rows and three new ones in each table.
+        // A block's own variables carry ":", so its text goes to the engine as it stands.
+        db::Query& fill = peek.query();
+        for (const qint64 n : sizes) {
+            fill.Close();
+            fill.SetRawSQL(QStringLiteral("execute block as declare i integer = 0; begin "
+                                          "while (i < %1 + 3) do begin insert into TBL_WALK_%1 "
+                                          "values (:i, iif(:i < %1, '2020-01-01', '2030-01-01')); "
+                                          "i = i + 1; end end")
+                               .arg(n),
+                           0);
+            fill.ExecSQL();
+        }
+        fill.Close();
+        peek.commit();
+    }
+    db::Connection conx;
+    setStationParams(conx, station);
+    conx.Open();
+    db::Query q1(conx), q2(conx);
+    RecordingHost host;
+    TableCleaner cleaner(conx, q1, q2, host);
+    for (const qint64 n : sizes) {
+        SCOPED_TRACE(n);
+        const QString table = QStringLiteral("TBL_WALK_%1").arg(n);
+        host.progress.clear();
+        cleaner.CleanTable(table, QStringLiteral("D"), QString(), true);
+        EXPECT_EQ(cleaner.report().removed(table), quint64(n));
+        EXPECT_EQ(host.maximum[2], n);
+        EXPECT_EQ(host.position[2], n);
+        EXPECT_TRUE(shortRuns(host).isEmpty()) << shortRuns(host).join(u' ').toStdString();
+    }
+    conx.Commit();
+    EXPECT_TRUE(host.errors.isEmpty()) << host.errors.join(u'|').toStdString();
+    Peek peek(station);
+    for (const qint64 n : sizes)
+        EXPECT_EQ(peek.count(QStringLiteral("TBL_WALK_%1").arg(n)), 3) << n;
+}
+
 } // namespace
