@@ -268,6 +268,20 @@ namespace {
 
 using DeleteLoopSteps = StationTest;
 
+// The cleaner on an attachment of its own to a database, with a host that records.
+struct CleanerOn {
+    explicit CleanerOn(const QString& path) : q1(opened(conx, path)), q2(conx) {}
+    static db::Connection& opened(db::Connection& conx, const QString& path) {
+        setStationParams(conx, path);
+        conx.Open();
+        return conx;
+    }
+    db::Connection conx;
+    db::Query q1, q2;
+    RecordingHost host;
+    TableCleaner cleaner{conx, q1, q2, host};
+};
+
 TEST_F(DeleteLoopSteps, FailingRowInTheMiddleIsLoggedAndShownOnceAndProgressReachesItsMaximum) {
     constexpr int rows = 10000, old = 9000, held = 4500;
     ASSERT_GT(old, 2 * DeleteBlock::progressStep);
@@ -294,14 +308,11 @@ TEST_F(DeleteLoopSteps, FailingRowInTheMiddleIsLoggedAndShownOnceAndProgressReac
     }
     setLogsFolderOverride(folder() + QStringLiteral("/logs"));
     CLog log;
-    db::Connection conx;
-    setStationParams(conx, station);
-    conx.Open();
-    db::Query q1(conx), q2(conx);
-    RecordingHost host;
-    TableCleaner cleaner(conx, q1, q2, host);
-    cleaner.CleanTable(QStringLiteral("TBL_MANY"), QStringLiteral("D"), QString(), true);
-    conx.Commit();
+    CleanerOn on(station);
+    on.cleaner.CleanTable(QStringLiteral("TBL_MANY"), QStringLiteral("D"), QString(), true);
+    on.conx.Commit();
+    const RecordingHost& host = on.host;
+    const TableCleaner& cleaner = on.cleaner;
     const QString logged = QString::fromUtf8(fileBytes(log.GetFileName()));
     setLogsFolderOverride(QString());
 
@@ -356,12 +367,9 @@ TEST_F(DeleteLoopSteps, WalkCountsRowsAndProgressAroundTheProgressStep) {
         fill.Close();
         peek.commit();
     }
-    db::Connection conx;
-    setStationParams(conx, station);
-    conx.Open();
-    db::Query q1(conx), q2(conx);
-    RecordingHost host;
-    TableCleaner cleaner(conx, q1, q2, host);
+    CleanerOn on(station);
+    RecordingHost& host = on.host;
+    TableCleaner& cleaner = on.cleaner;
     for (const qint64 n : sizes) {
         SCOPED_TRACE(n);
         const QString table = QStringLiteral("TBL_WALK_%1").arg(n);
@@ -372,7 +380,7 @@ TEST_F(DeleteLoopSteps, WalkCountsRowsAndProgressAroundTheProgressStep) {
         EXPECT_EQ(host.position[2], n);
         EXPECT_TRUE(shortRuns(host).isEmpty()) << shortRuns(host).join(u' ').toStdString();
     }
-    conx.Commit();
+    on.conx.Commit();
     EXPECT_TRUE(host.errors.isEmpty()) << host.errors.join(u'|').toStdString();
     Peek peek(station);
     for (const qint64 n : sizes)
