@@ -4,7 +4,8 @@
 // rows a select finds and deletes each under its own savepoint, so a row that cannot go
 // (a foreign key, a raising trigger) is undone alone and the walk goes on. The block
 // returns a row per progress step, one per failing key, and a last one with the engine's
-// own counts. One client statement per row would cost more than the delete itself.
+// own counts. One client statement per row would cost more than the delete itself. A walk
+// by a unique key may also go without the savepoints, and stop at the first failing row.
 
 #include "db/Value.h"
 
