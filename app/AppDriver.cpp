@@ -1,12 +1,12 @@
 #include "app/AppDriver.h"
 
 #include "app/CategoryTreeView.h"
-#include "app/PlainMessages.h"
 #include "app/MainWindow.h"
+#include "app/PlainMessages.h"
 #include "common/DateTime.h"
-#include "common/ui/MessageDialogs.h"
 #include "common/ui/CalendarPopup.h"
 #include "common/ui/DateField.h"
+#include "common/ui/MessageDialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>

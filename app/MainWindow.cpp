@@ -7,6 +7,7 @@
 #include "app/RunSummary.h"
 #include "app/UiFont.h"
 #include "backup/BackupDialog.h"
+#include "cleaning/DatabaseFileCheck.h"
 #include "cleaning/RunArguments.h"
 #include "common/DateTime.h"
 #include "common/Format.h"
@@ -14,7 +15,6 @@
 #include "common/ui/DateField.h"
 #include "common/ui/MessageDialogs.h"
 #include "common/ui/SystemColours.h"
-#include "cleaning/DatabaseFileCheck.h"
 #include "env/Locations.h"
 
 #include <QApplication>

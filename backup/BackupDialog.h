@@ -6,8 +6,8 @@
 // 100 ms) ends it, reads the results back and destroys the control. Needs a QApplication;
 // without a window use CoreBackup.
 
-#include "backup/BackupOperations.h"
 #include "backup/BackupControls.h"
+#include "backup/BackupOperations.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -2,8 +2,8 @@
 // program, the title and font, the log object and program folder; the developer options.
 
 #include "AppTestSupport.h"
-#include "app/AppOptions.h"
 #include "app/AppIcon.h"
+#include "app/AppOptions.h"
 #include "app/UiFont.h"
 #include "env/Locations.h"
 #include "env/Log.h"

@@ -3,12 +3,12 @@
 
 #include "BackupTestSupport.h"
 
+#include "backup/BackupDialog.h"
 #include "backup/BackupTargets.h"
+#include "backup/FileSize.h"
 #include "backup/HeadlessBackup.h"
 #include "backup/VaultixJobs.h"
 #include "backup/VaultixLog.h"
-#include "backup/BackupDialog.h"
-#include "backup/FileSize.h"
 #include "common/Clock.h"
 #include "env/Log.h"
 #include "support/TempDir.h"

@@ -1,6 +1,6 @@
 #include "HiveSandbox.h"
-#include "env/SettingsStore.h"
 #include "env/Locations.h"
+#include "env/SettingsStore.h"
 #include "env/reg/RegFile.h"
 
 #include <QProcess>
