@@ -146,6 +146,20 @@ quint64 deleteOne(db::Query& q2, const QString& sql, const db::DbValue& key, Rec
     return n;
 }
 
+// The cleaner on an attachment of its own to a database, with a host that records.
+struct CleanerOn {
+    explicit CleanerOn(const QString& path) : q1(opened(conx, path)), q2(conx) {}
+    static db::Connection& opened(db::Connection& conx, const QString& path) {
+        setStationParams(conx, path);
+        conx.Open();
+        return conx;
+    }
+    db::Connection conx;
+    db::Query q1, q2;
+    RecordingHost host;
+    TableCleaner cleaner{conx, q1, q2, host};
+};
+
 class DeleteLoopTest : public StationTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
@@ -158,13 +172,9 @@ protected:
 
     // The rules through the cleaner as it is.
     Outcome inEngine(const QString& path) {
-        db::Connection conx;
-        setStationParams(conx, path);
-        conx.Open();
-        db::Query q1(conx), q2(conx);
-        RecordingHost host;
-        host.priorTo = GetParam();
-        TableCleaner cleaner(conx, q1, q2, host);
+        CleanerOn on(path);
+        on.host.priorTo = GetParam();
+        auto& [conx, q1, q2, host, cleaner] = on;
         CategoryRules rules(cleaner, q1);
         rules.DoSales();
         rules.DoOrders();
@@ -183,13 +193,9 @@ protected:
 
     // The same rules with one statement per selected row and per id.
     Outcome perRow(const QString& path) {
-        db::Connection conx;
-        setStationParams(conx, path);
-        conx.Open();
-        db::Query q1(conx), q2(conx);
-        RecordingHost host;
-        host.priorTo = GetParam();
-        TableCleaner cleaner(conx, q1, q2, host);
+        CleanerOn on(path);
+        on.host.priorTo = GetParam();
+        auto& [conx, q1, q2, host, cleaner] = on;
         CategoryRules rules(cleaner, q1);
         Outcome outcome;
         auto selectForm = [&](const SelectRule& r) {
@@ -267,20 +273,6 @@ INSTANTIATE_TEST_SUITE_P(BothModes, DeleteLoopTest, ::testing::Values(true, fals
 namespace {
 
 using DeleteLoopSteps = StationTest;
-
-// The cleaner on an attachment of its own to a database, with a host that records.
-struct CleanerOn {
-    explicit CleanerOn(const QString& path) : q1(opened(conx, path)), q2(conx) {}
-    static db::Connection& opened(db::Connection& conx, const QString& path) {
-        setStationParams(conx, path);
-        conx.Open();
-        return conx;
-    }
-    db::Connection conx;
-    db::Query q1, q2;
-    RecordingHost host;
-    TableCleaner cleaner{conx, q1, q2, host};
-};
 
 TEST_F(DeleteLoopSteps, FailingRowInTheMiddleIsLoggedAndShownOnceAndProgressReachesItsMaximum) {
     constexpr int rows = 10000, old = 9000, held = 4500;
