@@ -174,8 +174,10 @@ protected:
     Outcome inEngine(const QString& path) {
         CleanerOn on(path);
         on.host.priorTo = GetParam();
-        auto& [conx, q1, q2, host, cleaner] = on;
-        CategoryRules rules(cleaner, q1);
+        db::Connection& conx = on.conx;
+        RecordingHost& host = on.host;
+        TableCleaner& cleaner = on.cleaner;
+        CategoryRules rules(cleaner, on.q1);
         rules.DoSales();
         rules.DoOrders();
         rules.DoPricing();
@@ -195,7 +197,10 @@ protected:
     Outcome perRow(const QString& path) {
         CleanerOn on(path);
         on.host.priorTo = GetParam();
-        auto& [conx, q1, q2, host, cleaner] = on;
+        db::Connection& conx = on.conx;
+        db::Query &q1 = on.q1, &q2 = on.q2;
+        RecordingHost& host = on.host;
+        TableCleaner& cleaner = on.cleaner;
         CategoryRules rules(cleaner, q1);
         Outcome outcome;
         auto selectForm = [&](const SelectRule& r) {
